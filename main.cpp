@@ -1,7 +1,16 @@
+#include "app/Form1.h"
+#include "app/ProductInfo.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("pingora"));
+    QApplication::setDesktopFileName(ProductInfo::kAppId);
+
+    Form1 form(Platform::real(), SettingsStore::forUser());
+    form.Form_Load();
+    form.show(); // minimised when start-up asked for it
+    return QApplication::exec();
 }

@@ -7,7 +7,7 @@
 /// Layers over Qt and the system throw it where the platform reports a status.
 class Failure : public std::runtime_error
 {
-public:
+  public:
     explicit Failure(const QString& description)
         : std::runtime_error(description.toStdString()), m_description(description)
     {
@@ -15,6 +15,6 @@ public:
 
     const QString& description() const { return m_description; }
 
-private:
+  private:
     QString m_description;
 };

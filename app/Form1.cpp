@@ -1,0 +1,200 @@
+#include "app/Form1.h"
+
+#include "app/ErrorTrap.h"
+#include "app/Form1Layout.h"
+#include "app/WindowTimer.h"
+#include "beep/Captions.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTreeWidget>
+#include <utility>
+
+using Form1Layout::px;
+
+namespace {
+
+const QString kDesignCaption = QStringLiteral("Form1");
+const QColor kWhite(0xFF, 0xFF, 0xFF);
+
+QFont windowFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(9);
+    font.setBold(true);
+    return font;
+}
+
+QFont buttonFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSizeF(11.25);
+    font.setBold(true);
+    return font;
+}
+
+template <typename Widget>
+Widget* place(Widget* widget, const char* name, int left, int top, int width, int height)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(px(left), px(top), px(width), px(height));
+    return widget;
+}
+
+// White background, as designed for the window, its frames and its check boxes.
+void paintWhite(QWidget* widget)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, kWhite);
+    palette.setColor(QPalette::Button, kWhite); // the style tints frame panels from it
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, int left,
+                        int top, int width, int height)
+{
+    auto* button = place(new QPushButton(caption, parent), name, left, top, width, height);
+    button->setFont(buttonFont());
+    QPalette palette = button->palette();
+    palette.setColor(QPalette::Button, kWhite);
+    palette.setColor(QPalette::Window, kWhite);
+    button->setPalette(palette);
+    return button;
+}
+
+QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                 int width, int height)
+{
+    auto* box = place(new QGroupBox(caption, parent), name, left, top, width, height);
+    paintWhite(box);
+    return box;
+}
+
+QCheckBox* checkBox(QWidget* parent, const char* name, const QString& caption, int left, int top,
+                    int width, int height)
+{
+    auto* box = place(new QCheckBox(caption, parent), name, left, top, width, height);
+    paintWhite(box);
+    return box;
+}
+
+} // namespace
+
+Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      m_platform(std::move(platform)), m_settings(std::move(settings))
+{
+    setObjectName(QStringLiteral("Form1"));
+    ErrorReport::setParentWindow(this);
+    buildLayout();
+    wireEvents();
+}
+
+Form1::~Form1() = default;
+
+void Form1::buildLayout()
+{
+    setWindowTitle(kDesignCaption);
+    setFont(windowFont());
+    paintWhite(this);
+    setFixedSize(px(Form1Layout::kClientWidthTwips), px(Form1Layout::kClientHeightTwips));
+
+    PushButton5 = pushButton(this, "PushButton5", Captions::kTurnOnAutoBeep, 120, 120, 7800, 405);
+    Frame3 = frame(this, "Frame3", QStringLiteral("Startup Option"), 120, 2940, 7800, 735);
+    Check4 = checkBox(Frame3, "Check4", QStringLiteral("Load this software on Windows startup"),
+                      240, 300, 3930, 285);
+    Check8 = checkBox(Frame3, "Check8", QStringLiteral("Minimized to system tray"), 4320, 300, 2580,
+                      285);
+    Check8->hide();
+    Frame2 = frame(this, "Frame2", QStringLiteral("Beep Sound File"), 120, 1530, 7800, 1335);
+    Text2 = place(new QLineEdit(Frame2), "Text2", 240, 300, 7335, 345);
+    PushButton1 = pushButton(Frame2, "PushButton1", QStringLiteral("Change Beep Sound File"), 240,
+                             750, 3600, 405);
+    PushButton4 =
+        pushButton(Frame2, "PushButton4", QStringLiteral("Test Beep Sound"), 3960, 750, 3600, 405);
+    Frame1 = frame(this, "Frame1", Captions::kNextBeepAtZero, 120, 600, 7800, 855);
+    ProgressBar1 = place(new QProgressBar(Frame1), "ProgressBar1", 240, 300, 7305, 405);
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setFormat(QString());
+    ProgressBar1->setTextVisible(true);
+    ProgressBar1->setAlignment(Qt::AlignCenter);
+    {
+        QPalette palette = ProgressBar1->palette();
+        palette.setColor(QPalette::Base, kWhite);
+        palette.setColor(QPalette::Window, kWhite);
+        ProgressBar1->setPalette(palette);
+    }
+    Timer1 = new WindowTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+
+    ListView1 = place(new QTreeWidget(this), "ListView1", 120, 3795, 7800, 2535);
+    ListView1->setColumnCount(0);
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->header()->setSectionsMovable(false);
+    ListView1->header()->setStretchLastSection(false);
+
+    PushButton6 =
+        pushButton(this, "PushButton6", QStringLiteral("Beep Now (Test)"), 120, 6420, 7800, 405);
+    PushButton3 =
+        pushButton(this, "PushButton3", QStringLiteral("View History Log"), 120, 6930, 3840, 405);
+    PushButton8 = pushButton(this, "PushButton8", QStringLiteral("Copy History To Clipboard"), 4080,
+                             6930, 3840, 405);
+    PushButton11 = pushButton(this, "PushButton11", QStringLiteral("Help"), 120, 7440, 3840, 405);
+    PushButton12 = pushButton(this, "PushButton12", QStringLiteral("Clear History Log"), 4080, 7440,
+                              3840, 405);
+
+    // Frames and the bar take no focus; the working objects outside the client area are not
+    // widgets at all, so Tab never lands on something invisible.
+    Frame1->setFocusPolicy(Qt::NoFocus);
+    ProgressBar1->setFocusPolicy(Qt::NoFocus);
+    const QWidget* tabOrder[] = {ListView1,   PushButton5,  PushButton6,  PushButton3,
+                                 PushButton8, PushButton11, PushButton12, Text2,
+                                 PushButton1, PushButton4,  Check8,       Check4};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(const_cast<QWidget*>(tabOrder[i - 1]), const_cast<QWidget*>(tabOrder[i]));
+    ListView1->setFocus();
+
+    // Centred by the program itself: some window managers put new windows at the top left.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void Form1::wireEvents()
+{
+    connect(Text2, &QLineEdit::textChanged, this,
+            [this] { ErrorTrap::runUntrappedHandler([this] { Text2_Change(); }); });
+    connect(ListView1, &QTreeWidget::itemClicked, this,
+            [this] { ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); }); });
+    // A row chosen with the keyboard counts as a click; a row chosen with the mouse is
+    // handled once, by the click above.
+    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
+        if (!m_selectingProgrammatically && QGuiApplication::mouseButtons() == Qt::NoButton)
+            ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); });
+    });
+    connect(Check4, &QCheckBox::toggled, this,
+            [this] { ErrorTrap::runUntrappedHandler([this] { Check4_Click(); }); });
+    connect(Check8, &QCheckBox::toggled, this,
+            [this] { ErrorTrap::runUntrappedHandler([this] { Check8_Click(); }); });
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_QueryUnload();
+    event->accept();
+    Form_Unload();
+}

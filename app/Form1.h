@@ -1,0 +1,109 @@
+#pragma once
+
+#include "app/Platform.h"
+#include "app/SettingsStore.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
+class WindowTimer;
+
+/// The main window: its controls by their designer names, its state, and its handlers.
+///
+/// The window owns the controls and wires their events to the handlers; each subsystem's
+/// handlers are defined in that subsystem's folder.
+class Form1 : public QWidget
+{
+    Q_OBJECT
+  public:
+    /// A main window laid out as designed, not yet loaded.
+    Form1(Platform platform, SettingsStore settings, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // --- Controls, in the order the window description stores them -------------------------
+    QPushButton* PushButton5;
+    QGroupBox* Frame3;
+    QCheckBox* Check4;
+    QCheckBox* Check8;
+    QGroupBox* Frame2;
+    QLineEdit* Text2;
+    QPushButton* PushButton1;
+    QPushButton* PushButton4;
+    QGroupBox* Frame1;
+    QProgressBar* ProgressBar1;
+    WindowTimer* Timer1;
+    QTreeWidget* ListView1;
+    QPushButton* PushButton6;
+    QPushButton* PushButton3;
+    QPushButton* PushButton8;
+    QPushButton* PushButton11;
+    QPushButton* PushButton12;
+
+    // --- State ----------------------------------------------------------------------------
+    /// True while Form_Load runs.
+    bool Loading = false;
+    /// The full path of the history log, fixed at start-up.
+    QString HistoryLogPath;
+    /// Countdown: ticks counted since the last beep or reset.
+    qint32 ElapsedSeconds = 0;
+    /// Countdown: seconds of the selected interval, recomputed at every tick.
+    qint32 IntervalTarget = 0;
+    /// Countdown: caption kept while a timed beep is performed.
+    QString SavedCaption;
+
+    Platform& platform() { return m_platform; }
+    SettingsStore& settings() { return m_settings; }
+
+    // --- app/: start-up and end ------------------------------------------------------------
+    /// Start-up: restores every setting into the window. Run once, before the window is shown.
+    void Form_Load();
+    /// Closing: stops the countdown and takes the tray icon away.
+    void Form_QueryUnload();
+    /// Ends the whole program at once.
+    void Form_Unload();
+
+    // --- beep/: the interval list -----------------------------------------------------------
+    /// Seconds of the selected interval row, by its text. Throws Failure when none is selected.
+    qint32 IntervalSeconds() const;
+    /// A click on the interval list: stores the row and restarts the countdown.
+    void ListView1_Click();
+    /// Selects the row at the 1-based @p position. Throws Failure when there is no such row.
+    void selectIntervalRow(int position);
+
+    // --- beep/: the sound file box ---------------------------------------------------------
+    void Text2_Change();
+
+    /// One start in a hundred, opens the vendor's home page.
+    void VisitHomePage();
+
+    // --- desktop/: tray icon and start-up options --------------------------------------------
+    void setTrayTip(const QString& tip);
+    void setInTray(bool inTray);
+    void Check4_Click();
+    void Check8_Click();
+
+    // --- appearance/: skin and pointer --------------------------------------------------------
+    void ApplySkin();
+    /// Loads the window's custom pointer image from a cursor file. Throws Failure.
+    void loadCustomPointer(const QString& path);
+    void setProgramIcon();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildLayout();
+    void wireEvents();
+    void fillIntervalList(class ErrorTrap& trap);
+    void restoreStartStopState(class ErrorTrap& trap);
+    void restoreStartupOptions(class ErrorTrap& trap);
+
+    Platform m_platform;
+    SettingsStore m_settings;
+    bool m_selectingProgrammatically = false;
+};

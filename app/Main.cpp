@@ -1,0 +1,81 @@
+#include "app/Main.h"
+
+#include "app/Failure.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool Main::FileExists(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    struct stat info
+    {
+    };
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+void Main::WaitSeconds(double seconds)
+{
+    if (!(seconds > 0))
+        return;
+    const QDeadlineTimer deadline(qint64(seconds * 1000.0), Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        // Sleep on the event queue until an event comes or the time is up.
+        QEventLoop loop;
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&wake, &QTimer::timeout, &loop, &QEventLoop::quit);
+        wake.start(int(qMax<qint64>(0, deadline.remainingTime())));
+        loop.exec();
+    }
+}
+
+QString Main::FormatSeconds(qint32 seconds)
+{
+    const qint64 timeOfDay = std::llabs(qint64(seconds)) % 86400;
+    return QStringLiteral("%1:%2:%3")
+        .arg(timeOfDay / 3600, 2, 10, QChar(u'0'))
+        .arg(timeOfDay / 60 % 60, 2, 10, QChar(u'0'))
+        .arg(timeOfDay % 60, 2, 10, QChar(u'0'));
+}
+
+void Main::RemoveFile(const QString& path)
+{
+    QCoreApplication::processEvents();
+    if (QFile::remove(path))
+        return;
+    try {
+        ForceDeleteFile(path);
+    } catch (const Failure&) {
+        // The caller is not told; the file then stays as it was.
+    }
+}
+
+void Main::ForceDeleteFile(const QString& path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info
+    {
+    };
+    if (::lstat(name.constData(), &info) != 0)
+        throw Failure(
+            QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    if (S_ISDIR(info.st_mode))
+        throw Failure(QStringLiteral("%1 is a folder, not a file.").arg(path));
+    // A read-only file: make it writable first, as a forced deletion does.
+    ::chmod(name.constData(), info.st_mode | S_IWUSR);
+    if (::unlink(name.constData()) != 0)
+        throw Failure(QStringLiteral("%1 cannot be deleted: %2")
+                          .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+}

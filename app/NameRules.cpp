@@ -1,0 +1,73 @@
+#include "app/NameRules.h"
+
+#include "app/ProductInfo.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QtGlobal>
+
+namespace {
+
+const QString kCompanySuffixWord = QStringLiteral("Software");
+const QString kRemovedFromFileNames = QStringLiteral("$/\\*:?<>|#' .,\"()-+=%;{}\t");
+constexpr qsizetype kMaxTitleLength = 40;
+
+// The user's state folder, as the XDG base directories define it.
+QString stateHome()
+{
+    const QString configured = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
+        return configured;
+    return QDir::homePath() + QStringLiteral("/.local/state");
+}
+
+} // namespace
+
+QString NameRules::AppTitleFor(const QString& productName)
+{
+    QString title = productName;
+    do {
+        const qsizetype lastSpace = title.lastIndexOf(u' ');
+        if (lastSpace < 0)
+            break;
+        title.truncate(lastSpace);
+    } while (title.size() > kMaxTitleLength);
+    return title;
+}
+
+void NameRules::SetAppTitle()
+{
+    QGuiApplication::setApplicationDisplayName(AppTitleFor(ProductInfo::kProductName));
+}
+
+QString NameRules::DropLastWord(const QString& text, const QString& word)
+{
+    const qsizetype lastSpace = text.lastIndexOf(u' ');
+    if (lastSpace < 0)
+        return text;
+    const QString lastPart = text.mid(lastSpace).trimmed();
+    if (word.isEmpty() || lastPart == word)
+        return text.left(lastSpace).trimmed();
+    return text;
+}
+
+QString NameRules::CleanFileName(const QString& text)
+{
+    QString cleaned;
+    cleaned.reserve(text.size());
+    for (QChar c : text)
+        if (!kRemovedFromFileNames.contains(c))
+            cleaned += c;
+    return cleaned;
+}
+
+QString NameRules::HistoryLogPathFor(const QString& productName)
+{
+    const QString fileName =
+        CleanFileName(DropLastWord(productName, kCompanySuffixWord)) + QStringLiteral(".txt");
+    const QString temp = qEnvironmentVariable("TEMP");
+    // Without TEMP the log would land at the root of the file system, where a user cannot
+    // write; the user's state folder takes its place.
+    const QString folder = temp.isEmpty() ? stateHome() : temp;
+    return folder + u'/' + fileName;
+}

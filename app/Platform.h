@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QUrl>
+#include <functional>
+
+class QWidget;
+
+/// What the program reaches outside itself: the clock, chance, the desktop's programs and
+/// dialogs, and the end of the process. Every member has a real default (Platform::real());
+/// tests replace single members so that they need neither midnight, nor luck, nor a desktop.
+struct Platform
+{
+    /// The local wall-clock time, for the dates and times the user reads.
+    std::function<QDateTime()> now;
+    /// One uniform random fraction in [0, 1) from a generator seeded from the clock.
+    std::function<double()> randomFraction;
+    /// Opens an address with the desktop's default handler without waiting for it.
+    /// Throws Failure when no handler could be started.
+    std::function<void(const QUrl&)> openUrl;
+    /// Shows an open-file dialog; returns the chosen path, or an empty text when cancelled.
+    std::function<QString(QWidget* parent, const QString& title, const QString& nameFilter)>
+        openFileName;
+    /// Ends the whole program at once.
+    std::function<void()> endProgram;
+    /// The folder that holds the program's real executable file.
+    QString programFolder;
+
+    /// The platform of the running program.
+    static Platform real();
+};
