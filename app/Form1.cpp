@@ -186,6 +186,11 @@ void Form1::wireEvents()
         if (!m_selectingProgrammatically && QGuiApplication::mouseButtons() == Qt::NoButton)
             ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); });
     });
+    // One row is always chosen: a Ctrl+click on the chosen row does not leave the list empty.
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
+        if (ListView1->selectedItems().isEmpty() && ListView1->currentItem())
+            ListView1->currentItem()->setSelected(true);
+    });
     connect(Check4, &QCheckBox::toggled, this,
             [this] { ErrorTrap::runUntrappedHandler([this] { Check4_Click(); }); });
     connect(Check8, &QCheckBox::toggled, this,

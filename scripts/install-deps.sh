@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, on Debian 12, what building, running and testing Pingora need. Run as root.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+    # run: X11 platform plugin, SVG icons, Arial-compatible fonts, desktop handlers, sound
+    qt6-qpa-plugins libqt6svg6 fonts-liberation xdg-utils pulseaudio-utils
+    # real-desktop tests: virtual display, session bus, window manager with a tray,
+    # notification daemon, sound server, input and clipboard tools, validators
+    xvfb xauth dbus dbus-x11 icewm dunst pulseaudio sox xdotool xclip x11-utils imagemagick
+    desktop-file-utils appstream lintian dpkg-dev file
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and starts Pingora. Without a display it starts a virtual
+# one (Xvfb) with a window manager, a session bus and a sound server, and says so.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
+    echo "No display found: starting Pingora on a virtual X display (Xvfb)."
+    exec bash tests/e2e/desktop-session.sh --wm --notifications -- build/pingora/pingora "$@"
+fi
+exec build/pingora/pingora "$@"

@@ -1,0 +1,303 @@
+// The settings store, the name rules, the shared utilities and the error report.
+#include "ModalAnswerer.h"
+#include "app/ErrorTrap.h"
+#include "app/Failure.h"
+#include "app/Main.h"
+#include "app/NameRules.h"
+#include "app/SettingsStore.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+} // namespace
+
+class TestCore : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void settingsReadDefaultsWithoutCreatingAnything()
+    {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("sub/Wrenfield.ini"), "Pingora");
+        QCOMPARE(store.read("Beep", "fallback"), QString("fallback"));
+        QVERIFY(!QFile::exists(dir.filePath("sub")));
+    }
+
+    void settingsRoundTripExactValues()
+    {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath("Wrenfield.ini"), "Pingora");
+        const QStringList values = {
+            "",           "On",        "/a b/c,d;e=f.wav", " spaced ", "back\\slash",
+            "two\nlines", "ünïcødé ♪", "[not a section]"};
+        for (const QString& value : values) {
+            store.write("Beep", value);
+            QCOMPARE(store.read("Beep", "default"), value); // empty stays empty
+        }
+        store.write("Windows Startup", "On");
+        QCOMPARE(store.read("Windows Startup", "Off"), QString("On"));
+        QCOMPARE(SettingsStore(dir.filePath("Wrenfield.ini"), "Other").read("Beep", "d"),
+                 QString("d"));
+    }
+
+    void settingsKeepOtherSectionsAndKeys()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Wrenfield.ini");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Other]\nBeep=theirs\n\n[Pingora]\nOftenIndex=11\n# note\n\n[Later]\nx=1\n");
+        file.close();
+        SettingsStore store(path, "Pingora");
+        store.write("Beep", "mine");
+        store.write("OftenIndex", "3");
+        const QByteArray text = readAll(path);
+        QVERIFY2(text.contains("[Other]\nBeep=theirs\n"), text);
+        QVERIFY2(text.contains("[Pingora]\nOftenIndex=3\n# note\nBeep=mine\n"), text);
+        QVERIFY2(text.contains("[Later]\nx=1\n"), text);
+        QCOMPARE(SettingsStore(path, "Other").read("Beep", ""), QString("theirs"));
+    }
+
+    void settingsWriteFailureIsReportedAndLosesNothing()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath("file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SettingsStore underFile(dir.filePath("file/Wrenfield.ini"), "Pingora");
+        QVERIFY_THROWS_EXCEPTION(Failure, underFile.write("Beep", "x"));
+
+        QDir().mkpath(dir.filePath("folder.ini"));
+        SettingsStore isFolder(dir.filePath("folder.ini"), "Pingora");
+        QVERIFY_THROWS_EXCEPTION(Failure, isFolder.write("Beep", "x"));
+        QCOMPARE(isFolder.read("Beep", "d"), QString("d"));
+    }
+
+    void settingsReadToleratesGarbage()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Wrenfield.ini");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(
+            "\xff\xfe\x00garbage\r\n[Pingora]\r\nBeep=\xc3\xa9t\xe9\r\n=\r\nnoequals\r\n", 46));
+        file.close();
+        SettingsStore store(path, "Pingora");
+        QCOMPARE(store.read("OftenIndex", "6"), QString("6"));
+        QVERIFY(store.read("Beep", "").startsWith(QString::fromUtf8("ét")));
+        store.write("OftenIndex", "2");
+        QCOMPARE(store.read("OftenIndex", "6"), QString("2"));
+    }
+
+    void appTitleDropsWordsToFortyCharacters()
+    {
+        QCOMPARE(NameRules::AppTitleFor("Pingora"), QString("Pingora"));
+        QCOMPARE(NameRules::AppTitleFor("Pingora Beep"), QString("Pingora")); // always one drop
+        const QString longName = "Alpha Beta Gamma Delta Epsilon Zeta Eta Theta Iota";
+        const QString title = NameRules::AppTitleFor(longName);
+        QCOMPARE(title, QString("Alpha Beta Gamma Delta Epsilon Zeta Eta"));
+        QVERIFY(title.size() <= 40);
+    }
+
+    void dropLastWordAndCleanFileName()
+    {
+        QCOMPARE(NameRules::DropLastWord("Pingora", "Software"), QString("Pingora"));
+        QCOMPARE(NameRules::DropLastWord("Acme Software", "Software"), QString("Acme"));
+        QCOMPARE(NameRules::DropLastWord("Acme  Software ", "Software"),
+                 QString("Acme  Software "));
+        QCOMPARE(NameRules::DropLastWord("Acme Tools", "Software"), QString("Acme Tools"));
+        QCOMPARE(NameRules::DropLastWord(" Acme Tools ", ""), QString("Acme Tools"));
+        QCOMPARE(NameRules::DropLastWord("Acme software", "Software"), QString("Acme software"));
+
+        const QString removed = QString("$/\\*:?<>|#' .,\"()-+=%;{}\t");
+        QCOMPARE(removed.size(), 25);
+        QCOMPARE(NameRules::CleanFileName(removed), QString());
+        QCOMPARE(NameRules::CleanFileName("a_b[1]é!~" + removed + "Z"), QString("a_b[1]é!~Z"));
+    }
+
+    void historyLogPathFollowsTempOrStateFolder()
+    {
+        qputenv("TEMP", "/some/temp");
+        QCOMPARE(NameRules::HistoryLogPathFor("Pingora"), QString("/some/temp/Pingora.txt"));
+        QCOMPARE(NameRules::HistoryLogPathFor("Big Pingora Software"),
+                 QString("/some/temp/BigPingora.txt"));
+        qputenv("TEMP", "");
+        qputenv("XDG_STATE_HOME", "/state");
+        QCOMPARE(NameRules::HistoryLogPathFor("Pingora"), QString("/state/Pingora.txt"));
+        qunsetenv("TEMP");
+        qputenv("XDG_STATE_HOME", "relative/ignored");
+        QCOMPARE(NameRules::HistoryLogPathFor("Pingora"),
+                 QDir::homePath() + "/.local/state/Pingora.txt");
+        qunsetenv("XDG_STATE_HOME");
+    }
+
+    void fileExistsOnlyForFiles()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("a file.wav"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(Main::FileExists(dir.filePath("a file.wav")));
+        QVERIFY(!Main::FileExists(""));
+        QVERIFY(!Main::FileExists(dir.filePath("missing.wav")));
+        QVERIFY(!Main::FileExists(dir.filePath("no/such/folder/a.wav")));
+        QVERIFY(!Main::FileExists(dir.path()));
+        QVERIFY(!Main::FileExists(dir.filePath("a file.wav/")));
+    }
+
+    void formatSecondsIsATimeOfDay_data()
+    {
+        QTest::addColumn<qint32>("seconds");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0 << "00:00:00";
+        QTest::newRow("59") << 59 << "00:00:59";
+        QTest::newRow("hour") << 3600 << "01:00:00";
+        QTest::newRow("day less one") << 86399 << "23:59:59";
+        QTest::newRow("day") << 86400 << "00:00:00";
+        QTest::newRow("day and hour") << 90000 << "01:00:00";
+        QTest::newRow("negative") << -5 << "00:00:05";
+        QTest::newRow("max") << std::numeric_limits<qint32>::max() << "03:14:07";
+        QTest::newRow("min") << std::numeric_limits<qint32>::min() << "03:14:08";
+    }
+    void formatSecondsIsATimeOfDay()
+    {
+        QFETCH(qint32, seconds);
+        QFETCH(QString, text);
+        QCOMPARE(Main::FormatSeconds(seconds), text);
+    }
+
+    void waitSecondsKeepsEventsRunningWithoutSpinning()
+    {
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(100);
+        connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+        ticker.start();
+
+        // A wait of 0 or less handles no event at all.
+        QTimer::singleShot(0, this, [&] { ++ticks; });
+        Main::WaitSeconds(0);
+        Main::WaitSeconds(-3);
+        QCOMPARE(ticks, 0);
+
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuBefore = cpuSeconds();
+        Main::WaitSeconds(1.5);
+        const double cpuUsed = cpuSeconds() - cpuBefore;
+        QVERIFY2(clock.elapsed() >= 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(ticks >= 8, qPrintable(QString::number(ticks)));
+        QVERIFY2(cpuUsed < 0.3,
+                 qPrintable(QString::number(cpuUsed))); // a spinning wait uses ~1.5 s
+    }
+
+    void waitSecondsOutlastsANestedWait()
+    {
+        // A second wait started inside the first (a second press of the same button) ends
+        // first; the outer one returns once both are over.
+        QElapsedTimer clock;
+        clock.start();
+        qint64 innerEnded = 0;
+        QTimer::singleShot(200, this, [&] {
+            Main::WaitSeconds(1.0);
+            innerEnded = clock.elapsed();
+        });
+        Main::WaitSeconds(0.5);
+        QVERIFY(innerEnded >= 1200);
+        QVERIFY(clock.elapsed() >= innerEnded);
+    }
+
+    void removeFileDeletesReadOnlyAndIgnoresMissing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("log.txt");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner));
+        Main::RemoveFile(path);
+        QVERIFY(!QFile::exists(path));
+        Main::RemoveFile(path);       // missing: nothing happens
+        Main::RemoveFile(dir.path()); // a folder is not deleted
+        QVERIFY(QFile::exists(dir.path()));
+        QVERIFY_THROWS_EXCEPTION(Failure, Main::ForceDeleteFile(path));
+    }
+
+    void reportMessageLayout()
+    {
+        QCOMPARE(ErrorReport::message("Disk full.\nReally.", Locations::kPushButton3, 104),
+                 QString("Disk full.\nReally.\r\nin Belvane2021/08/31.Form1.PushButton3_Click at "
+                         "line 104\r\rPlease email screenshot of this message to "
+                         "support@example.com"));
+    }
+
+    void trapReportsEachFailureAndGoesOn()
+    {
+        ModalAnswerer answerer;
+        QStringList ran;
+        auto failingProcedure = [&] {
+            ran << "procedure start";
+            throw Failure("deep failure");
+            ran << "procedure end"; // never runs
+        };
+        ErrorTrap trap(Locations::kPushButton5);
+        trap.run(100, [&] { ran << "100"; });
+        trap.run(102, [&] { failingProcedure(); });
+        if (trap.test(104, [&]() -> bool { throw std::runtime_error("test failed"); }))
+            trap.run(106, [&] { ran << "branch body"; });
+        if (trap.test(108, [&] { return false; }))
+            ran << "not run";
+        trap.run(110, [&] { throw 42; });
+        trap.run(112, [&] { ran << "112"; });
+
+        QCOMPARE(ran, QStringList({"100", "procedure start", "branch body", "112"}));
+        QCOMPARE(answerer.reportedLines(), QList<int>({102, 104, 110}));
+        const auto& boxes = answerer.seen();
+        QCOMPARE(boxes[0].title, QString("Application Error"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(boxes[0].text,
+                 QString("deep failure\nin Belvane2021/08/31.Form1.PushButton5_Click "
+                         "at line 102\n\nPlease email screenshot of this message "
+                         "to support@example.com"));
+        QCOMPARE(boxes[1].text.section('\n', 0, 0), QString("test failed"));
+    }
+
+    void untrappedHandlerFailureBelongsToTheStatementThatRaisedIt()
+    {
+        ModalAnswerer answerer;
+        ErrorTrap trap(Locations::kFormLoad);
+        trap.run(196,
+                 [&] { ErrorTrap::runUntrappedHandler([] { throw Failure("cannot store"); }); });
+        QCOMPARE(answerer.reportedLines(), QList<int>({196}));
+
+        // Raised by itself (no statement running): a plain message, nothing escapes.
+        ErrorTrap::runUntrappedHandler([] { throw Failure("alone"); });
+        QTRY_COMPARE(answerer.seen().size(), 2);
+        QCOMPARE(answerer.seen().last().text, QString("alone"));
+    }
+};
+
+QTEST_MAIN(TestCore)
+#include "test_core.moc"

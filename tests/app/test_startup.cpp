@@ -1,0 +1,347 @@
+// Start-up of the main window: the layout, restoring every setting, the reports of bad
+// settings, the interval list and the end of the program.
+#include "ModalAnswerer.h"
+#include "TestWindow.h"
+#include "app/WindowTimer.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+QString selectedRow(const Form1& form)
+{
+    const auto selected = form.ListView1->selectedItems();
+    return selected.size() == 1 ? selected.first()->text(0) : QString();
+}
+
+void writeFile(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void layoutAsDesigned()
+    {
+        TestWindow window;
+        Form1& form = window.create();
+        QCOMPARE(form.size(), QSize(536, 530));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(form.windowTitle(), QString("Form1"));
+
+        struct Expected
+        {
+            const char* name;
+            const char* parent;
+            QRect geometry;
+            const char* text;
+        };
+        const Expected controls[] = {
+            {"PushButton5", "Form1", {8, 8, 520, 27}, "Turn On Auto Beep"},
+            {"Frame3", "Form1", {8, 196, 520, 49}, "Startup Option"},
+            {"Check4", "Frame3", {16, 20, 262, 19}, "Load this software on Windows startup"},
+            {"Check8", "Frame3", {288, 20, 172, 19}, "Minimized to system tray"},
+            {"Frame2", "Form1", {8, 102, 520, 89}, "Beep Sound File"},
+            {"Text2", "Frame2", {16, 20, 489, 23}, ""},
+            {"PushButton1", "Frame2", {16, 50, 240, 27}, "Change Beep Sound File"},
+            {"PushButton4", "Frame2", {264, 50, 240, 27}, "Test Beep Sound"},
+            {"Frame1", "Form1", {8, 40, 520, 57}, "Next beep will occur in 00:00:00"},
+            {"ProgressBar1", "Frame1", {16, 20, 487, 27}, ""},
+            {"ListView1", "Form1", {8, 253, 520, 169}, ""},
+            {"PushButton6", "Form1", {8, 428, 520, 27}, "Beep Now (Test)"},
+            {"PushButton3", "Form1", {8, 462, 256, 27}, "View History Log"},
+            {"PushButton8", "Form1", {272, 462, 256, 27}, "Copy History To Clipboard"},
+            {"PushButton11", "Form1", {8, 496, 256, 27}, "Help"},
+            {"PushButton12", "Form1", {272, 496, 256, 27}, "Clear History Log"},
+        };
+        for (const Expected& expected : controls) {
+            auto* widget = form.findChild<QWidget*>(expected.name);
+            QVERIFY2(widget, expected.name);
+            QCOMPARE(widget->parentWidget()->objectName(), QString(expected.parent));
+            QCOMPARE(widget->geometry(), expected.geometry);
+            QString text;
+            if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                text = button->text();
+            else if (auto* box = qobject_cast<QGroupBox*>(widget))
+                text = box->title();
+            else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+                text = edit->text();
+            QCOMPARE(text, QString(expected.text));
+        }
+        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QCOMPARE(form.Timer1->Interval(), 0);
+
+        // White window, frames and check boxes; bold Arial captions.
+        for (QWidget* white :
+             {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
+              static_cast<QWidget*>(form.Frame2), static_cast<QWidget*>(form.Frame3),
+              static_cast<QWidget*>(form.Check4), static_cast<QWidget*>(form.Check8)})
+            QCOMPARE(white->palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(form.PushButton5->font().pointSizeF(), 11.25);
+        QVERIFY(form.PushButton5->font().bold());
+        QCOMPARE(form.Text2->font().pointSizeF(), 9.0);
+    }
+
+    void tabOrderSkipsWhatCannotBeSeen()
+    {
+        TestWindow window;
+        Form1& form = window.load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.ListView1->setFocus();
+        form.Check4->setChecked(true); // Check8 visible, so it is in the order too
+        QStringList order;
+        for (int i = 0; i < 12; ++i) {
+            order << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({"ListView1", "PushButton5", "PushButton6", "PushButton3",
+                                     "PushButton8", "PushButton11", "PushButton12", "Text2",
+                                     "PushButton1", "PushButton4", "Check8", "Check4"}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("ListView1"));
+    }
+
+    void firstRunWithEmptyStore()
+    {
+        TestWindow window;
+        ModalAnswerer answerer;
+        Form1& form = window.load();
+        QVERIFY(answerer.seen().isEmpty());
+        QCOMPARE(form.windowTitle(), QString("Pingora"));
+        QCOMPARE(QApplication::applicationDisplayName(), QString("Pingora"));
+        const QString defaultSound = window.programFolder + "/beep.wav";
+        QCOMPARE(form.Text2->text(), defaultSound);
+        QCOMPARE(form.ListView1->headerItem()->text(0),
+                 QString("How often would you like to beep?"));
+        QCOMPARE(form.ListView1->topLevelItemCount(), 16);
+        QCOMPARE(form.ListView1->topLevelItem(0)->text(0), QString("Beep every 1 second"));
+        QCOMPARE(form.ListView1->topLevelItem(15)->text(0), QString("Beep every 24 hours"));
+        QCOMPARE(form.ListView1->columnWidth(0), 467);
+        QCOMPARE(selectedRow(form), QString("Beep every 5 minutes"));
+        QCOMPARE(form.IntervalSeconds(), 300);
+        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep"));
+        QCOMPARE(form.Timer1->Interval(), 1000);
+        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
+        QVERIFY(!form.Check4->isChecked());
+        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QVERIFY(!form.Loading);
+        QCOMPARE(form.HistoryLogPath, window.tempFolder + "/Pingora.txt");
+        QVERIFY(!QFile::exists(form.HistoryLogPath));
+
+        // Only the restored sound path was written.
+        SettingsStore store = window.settings();
+        QCOMPARE(store.read("Beep", "x"), defaultSound);
+        for (const char* key : {"OftenIndex", "StartStopState", "Windows Startup", "Minimized"})
+            QCOMPARE(store.read(key, "absent"), QString("absent"));
+    }
+
+    void restoresStoredChoices()
+    {
+        TestWindow window;
+        const QString sound = window.root.filePath("my sound.wav");
+        writeFile(sound);
+        SettingsStore store = window.settings();
+        store.write("Beep", sound);
+        store.write("OftenIndex", "11");
+        store.write("StartStopState", "Off");
+        Form1& form = window.load();
+        QCOMPARE(form.Text2->text(), sound);
+        QCOMPARE(selectedRow(form), QString("Beep every 1 hour"));
+        QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
+        QCOMPARE(form.Frame1->title(), QString("Auto Beep is Turned Off."));
+        QCOMPARE(form.Timer1->Interval(), 0);
+    }
+
+    void missingOrEmptySoundFallsBackToDefault()
+    {
+        for (const QString& stored : {QString(), QString("/no/such/file.wav")}) {
+            TestWindow window;
+            window.settings().write("Beep", stored);
+            Form1& form = window.load();
+            QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
+            QCOMPARE(window.settings().read("Beep", "x"), window.programFolder + "/beep.wav");
+        }
+    }
+
+    void unknownOnOffTextKeepsTheDesignState()
+    {
+        for (const QString& stored : {QString("on"), QString("OFF"), QString(""), QString("Yes")}) {
+            TestWindow window;
+            window.settings().write("StartStopState", stored);
+            Form1& form = window.load();
+            QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
+            QCOMPARE(form.Timer1->Interval(), 0);
+            QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
+        }
+    }
+
+    void badIntervalIsReportedAndDefaultRowChosen_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QList<int>>("reports");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("abc") << "abc" << QList<int>{172, 174} << "Beep every 5 minutes";
+        QTest::newRow("17") << "17" << QList<int>{174} << "Beep every 5 minutes";
+        QTest::newRow("0") << "0" << QList<int>{174} << "Beep every 5 minutes";
+        QTest::newRow("-1") << "-1" << QList<int>{174} << "Beep every 5 minutes";
+        QTest::newRow("99999") << "99999" << QList<int>{172, 174} << "Beep every 5 minutes";
+        QTest::newRow("6.5") << "6.5" << QList<int>{172, 174} << "Beep every 5 minutes";
+        QTest::newRow("empty") << "" << QList<int>{172, 174} << "Beep every 5 minutes";
+        QTest::newRow("spaced 7") << " 7 " << QList<int>{} << "Beep every 10 minutes";
+        QTest::newRow("16") << "16" << QList<int>{} << "Beep every 24 hours";
+        QTest::newRow("huge") << QString(100000, '9') << QList<int>{172, 174}
+                              << "Beep every 5 minutes";
+    }
+    void badIntervalIsReportedAndDefaultRowChosen()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QList<int>, reports);
+        QFETCH(QString, row);
+        TestWindow window;
+        window.settings().write("OftenIndex", stored);
+        ModalAnswerer answerer;
+        Form1& form = window.load();
+        QCOMPARE(answerer.reportedLines(), reports);
+        for (const auto& box : answerer.seen())
+            QVERIFY(box.text.contains("in Belvane2021/08/31.Form1.Form_Load at line"));
+        QCOMPARE(selectedRow(form), row);
+        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep")); // start-up went on
+    }
+
+    void startupOptions()
+    {
+        {
+            TestWindow window;
+            window.settings().write("Windows Startup", "On");
+            window.settings().write("Minimized", "On");
+            Form1& form = window.load();
+            QVERIFY(form.Check4->isChecked());
+            QVERIFY(form.Check8->isChecked());
+            QVERIFY(form.Check8->isVisibleTo(&form));
+            QVERIFY(form.windowState() & Qt::WindowMinimized);
+            QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
+        }
+        {
+            TestWindow window;
+            window.settings().write("Windows Startup", "Off");
+            window.settings().write("Minimized", "On");
+            Form1& form = window.load();
+            QVERIFY(!form.Check4->isChecked());
+            QVERIFY(form.Check8->isChecked());
+            QVERIFY(!form.Check8->isVisibleTo(&form));
+            QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+        }
+        {
+            TestWindow window;
+            window.settings().write("Windows Startup", "on");
+            window.settings().write("Minimized", "ON");
+            Form1& form = window.load();
+            QVERIFY(!form.Check4->isChecked());
+            QVERIFY(!form.Check8->isChecked());
+        }
+    }
+
+    void check8StoresItsState()
+    {
+        TestWindow window;
+        Form1& form = window.load();
+        form.Check4->setChecked(true);
+        form.Check8->click();
+        QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
+        form.Check8->click();
+        QCOMPARE(window.settings().read("Minimized", ""), QString("Off"));
+    }
+
+    void unwritableStoreIsReportedAndStartupGoesOn()
+    {
+        TestWindow window;
+        QDir().mkpath(window.settingsFile); // the store's file is a folder: nothing can be written
+        ModalAnswerer answerer;
+        Form1& form = window.load();
+        // The unreadable store gives the default path at 130, whose storing fails; 134 sets
+        // the same text again, which is no change and stores nothing.
+        QCOMPARE(answerer.reportedLines(), QList<int>({130}));
+        QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
+        QCOMPARE(form.Timer1->Interval(), 1000);
+    }
+
+    void homePageOnceInAHundred()
+    {
+        for (double fraction : {0.0, 0.05, 0.059, 0.07, 0.99}) {
+            TestWindow window;
+            window.randomFraction = fraction;
+            window.load();
+            QVERIFY(window.openedUrls.isEmpty());
+        }
+        for (double fraction : {0.06, 0.065, 0.0699}) {
+            TestWindow window;
+            window.randomFraction = fraction;
+            window.load();
+            QCOMPARE(window.openedUrls, QList<QUrl>{QUrl("https://www.example.com/pingora")});
+        }
+    }
+
+    void listClickStoresRowAndRestartsCountdown()
+    {
+        TestWindow window;
+        Form1& form = window.load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.ElapsedSeconds = 42;
+        QTreeWidgetItem* row = form.ListView1->topLevelItem(14);
+        form.ListView1->scrollToItem(row);
+        QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
+                          form.ListView1->visualItemRect(row).center());
+        QCOMPARE(selectedRow(form), QString("Beep every 16 hours"));
+        QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
+        QCOMPARE(form.IntervalTarget, 57600);
+        QCOMPARE(form.ElapsedSeconds, 0);
+
+        // The row already selected: stored and restarted again.
+        window.settings().write("OftenIndex", "1");
+        form.ElapsedSeconds = 7;
+        QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
+                          form.ListView1->visualItemRect(row).center());
+        QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
+        QCOMPARE(form.ElapsedSeconds, 0);
+
+        // The keyboard chooses rows too, and the list never loses its selection.
+        QTest::keyClick(form.ListView1, Qt::Key_Down);
+        QCOMPARE(selectedRow(form), QString("Beep every 24 hours"));
+        QCOMPARE(form.IntervalSeconds(), 86400);
+        QCOMPARE(window.settings().read("OftenIndex", ""), QString("16"));
+        QTest::mouseClick(
+            form.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
+            form.ListView1->visualItemRect(form.ListView1->topLevelItem(15)).center());
+        QCOMPARE(form.ListView1->selectedItems().size(), 1);
+    }
+
+    void closingStopsTheCountdownAndEndsTheProgram()
+    {
+        TestWindow window;
+        Form1& form = window.load();
+        form.show();
+        QCOMPARE(form.Timer1->Interval(), 1000);
+        form.close();
+        QCOMPARE(form.Timer1->Interval(), 0);
+        QCOMPARE(window.endings, 1);
+        QCOMPARE(window.settings().read("StartStopState", "absent"), QString("absent"));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"

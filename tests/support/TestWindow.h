@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/Form1.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+
+/// A main window under test: private settings, program and temporary folders, a fixed clock,
+/// a chosen random draw, and the desktop's programs, dialogs and the program's end recorded.
+struct TestWindow
+{
+    QTemporaryDir root;
+    QString programFolder = root.filePath(QStringLiteral("program"));
+    QString settingsFile = root.filePath(QStringLiteral("config/Wrenfield.ini"));
+    QString tempFolder = root.filePath(QStringLiteral("temp"));
+    QList<QUrl> openedUrls;
+    int endings = 0;
+    double randomFraction = 0.5;
+    QString nextFileName; ///< answer of the open-file dialog
+    QStringList fileDialogTitles;
+    QStringList fileDialogFilters;
+    QDateTime now = QDateTime(QDate(2021, 8, 31), QTime(15, 4, 5));
+    std::unique_ptr<Form1> form;
+
+    TestWindow()
+    {
+        QDir().mkpath(programFolder);
+        QDir().mkpath(tempFolder);
+        qputenv("TEMP", tempFolder.toLocal8Bit());
+    }
+
+    SettingsStore settings() const
+    {
+        return SettingsStore(settingsFile, QStringLiteral("Pingora"));
+    }
+
+    Platform platform()
+    {
+        Platform platform = Platform::real();
+        platform.now = [this] { return now; };
+        platform.randomFraction = [this] { return randomFraction; };
+        platform.openUrl = [this](const QUrl& url) { openedUrls << url; };
+        platform.openFileName = [this](QWidget*, const QString& title, const QString& filter) {
+            fileDialogTitles << title;
+            fileDialogFilters << filter;
+            return nextFileName;
+        };
+        platform.endProgram = [this] { ++endings; };
+        platform.programFolder = programFolder;
+        return platform;
+    }
+
+    /// Creates the window (not loaded).
+    Form1& create()
+    {
+        form = std::make_unique<Form1>(platform(), settings());
+        return *form;
+    }
+
+    /// Creates the window and runs its start-up.
+    Form1& load()
+    {
+        create().Form_Load();
+        return *form;
+    }
+};
