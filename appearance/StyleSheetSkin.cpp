@@ -11,7 +11,7 @@ void StyleSheetSkin::LoadSkin(const QString& path, const QString& /*iniName*/)
     QString styleSheet = readSkinFile(path);
     if (!styleSheetParses(styleSheet))
         throw Failure(
-            QStringLiteral("Cannot use the skin file %1: it is not a style sheet that Qt can parse")
+            QStringLiteral("Cannot use the skin file %1: Qt cannot parse it as a style sheet")
                 .arg(path));
     m_styleSheet = std::move(styleSheet);
 }
