@@ -1,6 +1,7 @@
 #include "appearance/PointerFeedback.h"
 
-#include <QEvent>
+#include <QEnterEvent>
+#include <QMouseEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -30,8 +31,19 @@ void PointerFeedback::setCustomCursor(const QCursor& cursor)
 bool PointerFeedback::eventFilter(QObject* watched, QEvent* event)
 {
     // Enter comes first when the pointer arrives from outside the widget; the moves follow.
-    if (event->type() != QEvent::MouseMove && event->type() != QEvent::Enter)
+    QPointF position;
+    if (event->type() == QEvent::MouseMove)
+        position = static_cast<QMouseEvent*>(event)->position();
+    else if (event->type() == QEvent::Enter)
+        position = static_cast<QEnterEvent*>(event)->position();
+    else
         return false;
+    // Qt passes a move that a button ignores on to its parents, and sends Enter to every
+    // widget the pointer enters, parents included: only the widget really under the pointer
+    // counts, not a frame or window whose control it is over.
+    if (static_cast<QWidget*>(watched)->childAt(position.toPoint()))
+        return false;
+
     if (m_value == Busy)
         return false;
     if (m_customWidgets.contains(watched))
