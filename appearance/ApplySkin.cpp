@@ -1,5 +1,6 @@
 #include "appearance/ApplySkin.h"
 
+#include "appearance/BackColor.h"
 #include "appearance/SkinEngine.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPalette>
 #include <QRadioButton>
 #include <QWidget>
 
@@ -30,14 +30,6 @@ bool isRecolouredKind(const QWidget* control, const QWidget* window)
         return false;
     return qobject_cast<const QRadioButton*>(control) || qobject_cast<const QCheckBox*>(control) ||
            qobject_cast<const QGroupBox*>(control) || qobject_cast<const QLabel*>(control);
-}
-
-void setBackColor(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 } // namespace

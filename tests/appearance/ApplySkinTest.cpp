@@ -3,6 +3,7 @@
 
 #include "app/Failure.h"
 #include "appearance/ApplySkin.h"
+#include "appearance/BackColor.h"
 #include "appearance/StyleSheetSkin.h"
 
 #include <QApplication>
@@ -24,9 +25,16 @@ QColor buttonFace()
     return QApplication::palette().color(QPalette::Button);
 }
 
-QColor backColor(const QWidget* widget)
+/// The colour a person sees in a clear spot of @p widget's background.
+QColor seenBackground(QWidget* widget)
 {
-    return widget->palette().color(QPalette::Window);
+    const QImage image = widget->grab().toImage();
+    if (qobject_cast<QCheckBox*>(widget))
+        return image.pixelColor(image.width() - 3, image.height() / 2);
+    // Beside the title: the style tints the inside of a frame.
+    if (qobject_cast<QGroupBox*>(widget))
+        return image.pixelColor(image.width() - 6, 3);
+    return image.pixelColor(image.width() - 6, image.height() - 6);
 }
 
 /// What a control has set for itself: the palette roles with their colours, and its fill.
@@ -120,7 +128,8 @@ class ApplySkinTest : public QObject
         for (QWidget* widget : form.recoloured() + form.keptAsDesigned())
             after << Look(widget);
         QVERIFY(before == after);
-        QCOMPARE(backColor(&form.window), QColor(Qt::white));
+        for (QWidget* widget : QList<QWidget*>{&form.window, form.Frame1, form.Frame3, form.Check4})
+            QCOMPARE(seenBackground(widget), QColor(Qt::white));
     }
 
     void onlyNormalFileCountsAsSkin_data()
@@ -196,6 +205,8 @@ class ApplySkinTest : public QObject
             QCOMPARE(backColor(widget), buttonFace());
             QVERIFY(widget->autoFillBackground());
         }
+        for (QWidget* widget : QList<QWidget*>{&form.window, form.Frame2, form.Check4})
+            QCOMPARE(seenBackground(widget), buttonFace());
         QList<Look> keptAfter;
         for (QWidget* widget : form.keptAsDesigned())
             keptAfter << Look(widget);

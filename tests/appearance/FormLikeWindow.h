@@ -1,5 +1,7 @@
 #pragma once
 
+#include "appearance/BackColor.h"
+
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -68,11 +70,7 @@ struct FormLikeWindow
     }
 
   private:
-    static void paintWhite(QWidget* widget)
-    {
-        setWhite(widget, {QPalette::Window});
-        widget->setAutoFillBackground(true);
-    }
+    static void paintWhite(QWidget* widget) { setBackColor(widget, Qt::white); }
 
     QPushButton* button(QWidget* parent, const char* name, QRect geometry)
     {
