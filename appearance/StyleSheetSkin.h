@@ -26,7 +26,7 @@ class StyleSheetSkin final : public SkinEngine
     /// The value last given to setFlagB(); false at first.
     bool flagB() const { return m_flagB; }
 
-    /// Sets the loaded style sheet on @p window.
+    /// Sets the loaded style sheet on @p window, in place of any sheet it had.
     /// @throws Failure when no skin has been loaded or @p window is null.
     void ApplyWindow(QWidget* window) override;
 
