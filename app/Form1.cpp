@@ -3,6 +3,9 @@
 #include "app/ErrorTrap.h"
 #include "app/Form1Layout.h"
 #include "app/WindowTimer.h"
+#include "appearance/BackColor.h"
+#include "appearance/PointerFeedback.h"
+#include "appearance/StyleSheetSkin.h"
 #include "beep/Captions.h"
 
 #include <QCheckBox>
@@ -51,11 +54,13 @@ Widget* place(Widget* widget, const char* name, int left, int top, int width, in
 // White background, as designed for the window, its frames and its check boxes.
 void paintWhite(QWidget* widget)
 {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, kWhite);
-    palette.setColor(QPalette::Button, kWhite); // the style tints frame panels from it
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
+    setBackColor(widget, kWhite);
+    // The style tints frame panels from the button colour.
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Button, kWhite);
+        box->setPalette(palette);
+    }
 }
 
 QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, int left,
@@ -96,8 +101,10 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     ErrorReport::setParentWindow(this);
+    SkinFramework1 = std::make_unique<StyleSheetSkin>();
     buildLayout();
     wireEvents();
+    watchPointer();
 }
 
 Form1::~Form1() = default;

@@ -5,12 +5,16 @@
 
 #include <QWidget>
 
+#include <memory>
+
+class PointerFeedback;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
+class SkinEngine;
 class WindowTimer;
 
 /// The main window: its controls by their designer names, its state, and its handlers.
@@ -43,6 +47,10 @@ class Form1 : public QWidget
     QPushButton* PushButton8;
     QPushButton* PushButton11;
     QPushButton* PushButton12;
+    /// The skin engine; a style-sheet engine unless a test puts another in before start-up.
+    std::unique_ptr<SkinEngine> SkinFramework1;
+    /// The window's pointer setting (default, busy, custom).
+    PointerFeedback* Pointer = nullptr;
 
     // --- State ----------------------------------------------------------------------------
     /// True while Form_Load runs.
@@ -92,6 +100,8 @@ class Form1 : public QWidget
     /// Loads the window's custom pointer image from a cursor file. Throws Failure.
     void loadCustomPointer(const QString& path);
     void setProgramIcon();
+    /// "Help": where to ask questions.
+    void PushButton11_Click();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +109,7 @@ class Form1 : public QWidget
   private:
     void buildLayout();
     void wireEvents();
+    void watchPointer();
     void fillIntervalList(class ErrorTrap& trap);
     void restoreStartStopState(class ErrorTrap& trap);
     void restoreStartupOptions(class ErrorTrap& trap);

@@ -1,10 +1,37 @@
+#include "app/ErrorTrap.h"
 #include "app/Failure.h"
 #include "app/Form1.h"
+#include "appearance/ApplySkin.h"
+#include "appearance/HelpMessage.h"
+#include "appearance/PointerFeedback.h"
+#include "appearance/SkinEngine.h"
 
-// Not built yet: the skin, the custom pointer and the program icon.
+#include <QApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
 void Form1::ApplySkin()
 {
+    ::ApplySkin(this, *SkinFramework1, m_platform.programFolder);
 }
+
+void Form1::watchPointer()
+{
+    Pointer = new PointerFeedback(this,
+                                  {PushButton1, PushButton3, PushButton4, PushButton5, PushButton6,
+                                   PushButton8, PushButton11, PushButton12},
+                                  {this, Frame1, Frame2, Frame3, ListView1, ListView1->viewport()});
+    connect(PushButton11, &QPushButton::clicked, this, &Form1::PushButton11_Click);
+}
+
+void Form1::PushButton11_Click()
+{
+    ErrorTrap trap(Locations::kPushButton11);
+    trap.run(100, [&] { ShowHelpMessage(this, QApplication::applicationDisplayName()); });
+}
+
+// Not built yet: the custom pointer and the program icon.
 void Form1::loadCustomPointer(const QString&)
 {
     throw Failure(QStringLiteral("Custom pointers are not supported yet."));
