@@ -83,8 +83,26 @@ class Form1 : public QWidget
     /// Selects the row at the 1-based @p position. Throws Failure when there is no such row.
     void selectIntervalRow(int position);
 
-    // --- beep/: the sound file box ---------------------------------------------------------
+    // --- beep/: countdown, beep commands and the sound file box --------------------------------
+    /// One tick of the countdown.
+    void Timer1_Timer();
+    /// Switches automatic beeping on or off.
+    void PushButton5_Click();
+    /// "Beep Now (Test)".
+    void PushButton6_Click();
+    /// "Test Beep Sound".
+    void PushButton4_Click();
+    /// "Change Beep Sound File".
+    void PushButton1_Click();
     void Text2_Change();
+
+    // --- history/: the history log commands -----------------------------------------------------
+    /// "View History Log".
+    void PushButton3_Click();
+    /// "Copy History To Clipboard".
+    void PushButton8_Click();
+    /// "Clear History Log".
+    void PushButton12_Click();
 
     /// One start in a hundred, opens the vendor's home page.
     void VisitHomePage();
@@ -110,6 +128,8 @@ class Form1 : public QWidget
     void buildLayout();
     void wireEvents();
     void watchPointer();
+    void wireBeepCommands();
+    void wireHistoryCommands();
     void fillIntervalList(class ErrorTrap& trap);
     void restoreStartStopState(class ErrorTrap& trap);
     void restoreStartupOptions(class ErrorTrap& trap);
