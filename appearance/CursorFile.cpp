@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QScopeGuard>
 #include <QtEndian>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -46,20 +47,63 @@ void checkSides(qint64 width, qint64 height)
                  .arg(height));
 }
 
+quint32 crc32(QByteArrayView bytes)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
+            t[n] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xffffffffu;
+    for (char byte : bytes)
+        crc = table[(crc ^ quint8(byte)) & 0xff] ^ (crc >> 8);
+    return crc ^ 0xffffffffu;
+}
+
+/// Checks that the PNG stream is whole, chunk by chunk with its checksums, and returns the
+/// image size its header gives. libpng is handed only streams that pass, so a damaged one is
+/// refused here, before anything is allocated for it.
+QSize checkPngChunks(QByteArrayView image)
+{
+    const auto damaged = [] { fail(QStringLiteral("its PNG image is damaged")); };
+    QSize size;
+    qsizetype at = kPngSignatureSize;
+    for (;;) {
+        if (image.size() - at < 12)
+            damaged();
+        const quint32 length = qFromBigEndian<quint32>(image.data() + at);
+        if (length > quint64(image.size() - at - 12))
+            damaged();
+        const QByteArrayView type = image.sliced(at + 4, 4);
+        const QByteArrayView data = image.sliced(at + 8, length);
+        if (crc32(image.sliced(at + 4, 4 + length)) !=
+            qFromBigEndian<quint32>(image.data() + at + 8 + length))
+            damaged();
+        if (at == kPngSignatureSize) {
+            if (type != "IHDR" || length != 13)
+                damaged();
+            size = QSize(int(qMin(qFromBigEndian<quint32>(data.data()), 0x7fffffffu)),
+                         int(qMin(qFromBigEndian<quint32>(data.data() + 4), 0x7fffffffu)));
+        }
+        if (type == "IEND")
+            return size;
+        at += 12 + length;
+    }
+}
+
 QImage decodePng(QByteArrayView image)
 {
-    // Check the header's size before Qt allocates anything for it.
-    constexpr qsizetype kIhdrEnd = kPngSignatureSize + 8 + 8;
-    if (image.size() < kIhdrEnd || std::memcmp(image.data() + kPngSignatureSize + 4, "IHDR", 4))
-        fail(QStringLiteral("its PNG image is damaged"));
-    const quint32 width = qFromBigEndian<quint32>(image.data() + kPngSignatureSize + 8);
-    const quint32 height = qFromBigEndian<quint32>(image.data() + kPngSignatureSize + 12);
-    checkSides(width, height);
-
+    const QSize size = checkPngChunks(image);
+    checkSides(size.width(), size.height());
     QImage decoded;
     if (!decoded.loadFromData(image, "PNG"))
         fail(QStringLiteral("its PNG image cannot be decoded"));
-    if (decoded.size() != QSize(int(width), int(height)))
+    if (decoded.size() != size)
         fail(QStringLiteral("its PNG image is damaged"));
     return decoded.convertToFormat(QImage::Format_ARGB32);
 }
