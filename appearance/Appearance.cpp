@@ -2,9 +2,11 @@
 #include "app/Failure.h"
 #include "app/Form1.h"
 #include "appearance/ApplySkin.h"
+#include "appearance/CursorFile.h"
 #include "appearance/HelpMessage.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/SkinEngine.h"
+#include "resources/ProgramIcon.h"
 
 #include <QApplication>
 #include <QGroupBox>
