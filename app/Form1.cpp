@@ -6,6 +6,7 @@
 #include "appearance/BackColor.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/StyleSheetSkin.h"
+#include "beep/MediaPlayer.h"
 #include "beep/Captions.h"
 
 #include <QCheckBox>
@@ -105,6 +106,7 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
     buildLayout();
     wireEvents();
     watchPointer();
+    wireBeepCommands();
 }
 
 Form1::~Form1() = default;
@@ -144,6 +146,8 @@ void Form1::buildLayout()
     }
     Timer1 = new WindowTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    WindowsMediaPlayer1 = new MediaPlayer(this);
+    WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
 
     ListView1 = place(new QTreeWidget(this), "ListView1", 120, 3795, 7800, 2535);
     ListView1->setColumnCount(0);

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class MediaPlayer;
 class PointerFeedback;
 class QCheckBox;
 class QGroupBox;
@@ -47,6 +48,8 @@ class Form1 : public QWidget
     QPushButton* PushButton8;
     QPushButton* PushButton11;
     QPushButton* PushButton12;
+    /// The media player that plays the beeps.
+    MediaPlayer* WindowsMediaPlayer1 = nullptr;
     /// The skin engine; a style-sheet engine unless a test puts another in before start-up.
     std::unique_ptr<SkinEngine> SkinFramework1;
     /// The window's pointer setting (default, busy, custom).

@@ -12,16 +12,15 @@ const QString kCompanySuffixWord = QStringLiteral("Software");
 const QString kRemovedFromFileNames = QStringLiteral("$/\\*:?<>|#' .,\"()-+=%;{}\t");
 constexpr qsizetype kMaxTitleLength = 40;
 
-// The user's state folder, as the XDG base directories define it.
-QString stateHome()
+} // namespace
+
+QString NameRules::StateFolder()
 {
     const QString configured = qEnvironmentVariable("XDG_STATE_HOME");
     if (!configured.isEmpty() && QDir::isAbsolutePath(configured))
         return configured;
     return QDir::homePath() + QStringLiteral("/.local/state");
 }
-
-} // namespace
 
 QString NameRules::AppTitleFor(const QString& productName)
 {
@@ -68,6 +67,6 @@ QString NameRules::HistoryLogPathFor(const QString& productName)
     const QString temp = qEnvironmentVariable("TEMP");
     // Without TEMP the log would land at the root of the file system, where a user cannot
     // write; the user's state folder takes its place.
-    const QString folder = temp.isEmpty() ? stateHome() : temp;
+    const QString folder = temp.isEmpty() ? StateFolder() : temp;
     return folder + u'/' + fileName;
 }

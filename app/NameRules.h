@@ -19,6 +19,9 @@ QString DropLastWord(const QString& text, const QString& word);
 /// @p text without the characters that may not stand in a file name.
 QString CleanFileName(const QString& text);
 
+/// The user's state folder ($XDG_STATE_HOME, by default ~/.local/state).
+QString StateFolder();
+
 /// The path of the history log: in the folder named by "TEMP" when that is set, otherwise in
 /// the user's state folder ($XDG_STATE_HOME, by default ~/.local/state).
 QString HistoryLogPathFor(const QString& productName);

@@ -1,0 +1,95 @@
+#include "app/ErrorTrap.h"
+#include "app/Form1.h"
+#include "app/Main.h"
+#include "app/WindowTimer.h"
+#include "appearance/PointerFeedback.h"
+#include "beep/Captions.h"
+#include "beep/IntervalSave.h"
+#include "beep/MediaPlayer.h"
+#include "beep/SoundFileDialog.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+// Only spaces count as blank, as the sound box's emptiness test has it.
+QString trimSpaces(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text[start] == u' ')
+        ++start;
+    while (end > start && text[end - 1] == u' ')
+        --end;
+    return text.mid(start, end - start);
+}
+
+} // namespace
+
+void Form1::wireBeepCommands()
+{
+    connect(Timer1, &WindowTimer::Timer, this, &Form1::Timer1_Timer);
+    connect(PushButton5, &QPushButton::clicked, this, &Form1::PushButton5_Click);
+    connect(PushButton6, &QPushButton::clicked, this, &Form1::PushButton6_Click);
+    connect(PushButton4, &QPushButton::clicked, this, &Form1::PushButton4_Click);
+    connect(PushButton1, &QPushButton::clicked, this, &Form1::PushButton1_Click);
+}
+
+void Form1::PushButton5_Click()
+{
+    ErrorTrap trap(Locations::kPushButton5);
+    if (trap.test(100, [&] { return PushButton5->text() == Captions::kTurnOnAutoBeep; })) {
+        trap.run(102, [&] { PushButton5->setText(Captions::kTurnOffAutoBeep); });
+        trap.run(104, [&] { ElapsedSeconds = 0; });
+        trap.run(106, [&] { Timer1->setInterval(1000); });
+        trap.run(108, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOn); });
+    } else if (trap.test(110, [&] { return PushButton5->text() == Captions::kTurnOffAutoBeep; })) {
+        trap.run(112, [&] { PushButton5->setText(Captions::kTurnOnAutoBeep); });
+        trap.run(114, [&] { Timer1->setInterval(0); });
+        trap.run(116, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOff); });
+    }
+}
+
+void Form1::PushButton6_Click()
+{
+    ErrorTrap trap(Locations::kPushButton6);
+    QString keptCaption;
+    trap.run(100, [&] { keptCaption = Frame1->title(); });
+    trap.run(102, [&] { Frame1->setTitle(Captions::kBeeping); });
+    trap.run(104, [&] { Pointer->setBusy(); });
+    trap.run(106, [&] { IntervalSave::BeepNow(*this); });
+    trap.run(108, [&] { Pointer->setDefault(); });
+    trap.run(110, [&] {
+        ProgressBar1->setValue(0);
+        ProgressBar1->setFormat(Captions::kProgressBarText);
+    });
+    trap.run(112, [&] { Main::WaitSeconds(5); });
+    trap.run(114, [&] { Frame1->setTitle(keptCaption); });
+}
+
+void Form1::PushButton4_Click()
+{
+    ErrorTrap trap(Locations::kPushButton4);
+    if (trap.test(100, [&] { return !trimSpaces(Text2->text()).isEmpty(); })) {
+        if (trap.test(102, [&] { return IntervalSave::FindsBeepFile(Text2->text()); })) {
+            trap.run(104, [&] { WindowsMediaPlayer1->setLoop(false); });
+            trap.run(106, [&] { WindowsMediaPlayer1->close(); });
+            trap.run(108, [&] { WindowsMediaPlayer1->setUrl(Text2->text()); });
+        }
+    }
+}
+
+void Form1::PushButton1_Click()
+{
+    ErrorTrap trap(Locations::kPushButton1);
+    SoundFileDialog dialog; // the window's open-file dialog, CommonDialog1
+    trap.run(100, [&] { dialog.FileName.clear(); });
+    trap.run(102, [&] { dialog.DialogTitle = SoundFileDialog::kTitle; });
+    trap.run(104, [&] { dialog.Filter = SoundFileDialog::kFilter; });
+    trap.run(106, [&] { dialog.ShowOpen(this, m_platform); });
+    if (trap.test(108, [&] { return !dialog.FileName.isEmpty(); }))
+        trap.run(110, [&] { Text2->setText(dialog.FileName); });
+}

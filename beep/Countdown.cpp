@@ -1,0 +1,55 @@
+#include "app/ErrorTrap.h"
+#include "app/Failure.h"
+#include "app/Form1.h"
+#include "app/Main.h"
+#include "app/WindowTimer.h"
+#include "beep/Captions.h"
+#include "beep/IntervalSave.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QProgressBar>
+
+namespace {
+
+qint32 checkedAdd(qint32 a, qint64 b)
+{
+    const qint64 sum = qint64(a) + b;
+    if (sum > std::numeric_limits<qint32>::max() || sum < std::numeric_limits<qint32>::min())
+        throw Failure(QStringLiteral("Overflow"));
+    return qint32(sum);
+}
+
+} // namespace
+
+void Form1::Timer1_Timer()
+{
+    ErrorTrap trap(Locations::kTimer1);
+    if (trap.test(100, [&] { return Timer1->Interval() == 0; })) {
+        trap.run(102, [&] { Frame1->setTitle(Captions::kAutoBeepOff); });
+        return;
+    }
+    trap.run(104, [&] { IntervalTarget = IntervalSeconds(); });
+    trap.run(106, [&] { ElapsedSeconds = checkedAdd(ElapsedSeconds, 1); });
+    trap.run(108, [&] { ProgressBar1->setMaximum(IntervalTarget); });
+    if (trap.test(110, [&] { return ElapsedSeconds <= IntervalTarget; }))
+        trap.run(112, [&] { ProgressBar1->setValue(ElapsedSeconds); });
+    trap.run(114, [&] {
+        Frame1->setTitle(Captions::kNextBeepPrefix +
+                         Main::FormatSeconds(checkedAdd(IntervalTarget, -qint64(ElapsedSeconds))));
+    });
+    trap.run(116, [&] { QCoreApplication::processEvents(); });
+    if (trap.test(118, [&] { return IntervalTarget == ElapsedSeconds; })) {
+        trap.run(120, [&] { SavedCaption = Frame1->title(); });
+        trap.run(122, [&] { Frame1->setTitle(Captions::kBeepRunning); });
+        trap.run(124, [&] { QCoreApplication::processEvents(); });
+        trap.run(126, [&] { IntervalSave::BeepNow(*this); });
+        trap.run(128, [&] {
+            Frame1->setTitle(Captions::kAutoBeepCompletePrefix +
+                             IntervalSave::DateTimeText(m_platform.now()));
+        });
+        trap.run(130, [&] { QCoreApplication::processEvents(); });
+        trap.run(132, [&] { Frame1->setTitle(SavedCaption); });
+        trap.run(134, [&] { ElapsedSeconds = 0; });
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+class Form1;
+
+/// The beep action and the history log it writes.
+namespace IntervalSave {
+
+/// Line beginnings of the history log, by outcome.
+inline const QString kBeepedAt = QStringLiteral("Beeped at ");
+inline const QString kFileNotFound = QStringLiteral("Beep file not found. Fail to beeped at ");
+inline const QString kNoFileSpecified = QStringLiteral("No beep file specified. Fail to beeped at ");
+
+/// Performs one beep: plays the sound file named in the window's sound file box once and
+/// appends a line to the history log saying so, or why it did not. Reports its own failures.
+void BeepNow(Form1& form);
+
+/// Appends @p line and CR LF to the log at @p logPath in one write, creating the file (readable
+/// and writable by its owner only) when missing. A symbolic link at the log's own path is not
+/// followed. Opens and closes the file within the call. Throws Failure when it cannot.
+void AppendHistoryLine(const QString& logPath, const QString& line);
+
+/// The date and time as the user reads them in the log: the short date with a four-digit
+/// year, a space and the long time with seconds; a time of exactly midnight gives the date
+/// alone.
+QString DateTimeText(const QDateTime& when, const QLocale& locale = QLocale());
+
+/// True when a directory search for @p path finds a file: a regular, non-hidden file, where
+/// wildcards (* and ?) in the file name part take part in the search. Throws Failure for a
+/// path the system rejects.
+bool FindsBeepFile(const QString& path);
+
+} // namespace IntervalSave

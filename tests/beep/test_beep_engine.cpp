@@ -1,0 +1,368 @@
+// The beep action, the history log, the countdown and the beep commands, driven through the
+// real main window with a player that records what it was asked to do.
+#include "ModalAnswerer.h"
+#include "TestWindow.h"
+#include "app/Failure.h"
+#include "app/WindowTimer.h"
+#include "appearance/PointerFeedback.h"
+#include "beep/IntervalSave.h"
+#include "beep/MediaPlayer.h"
+#include "beep/SoundFileDialog.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class RecordingPlayer : public MediaPlayer
+{
+public:
+    using MediaPlayer::MediaPlayer;
+    QStringList calls;
+    void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
+    void close() override { calls << QStringLiteral("close"); }
+    void setUrl(const QString& path) override { calls << QStringLiteral("url ") + path; }
+};
+
+QStringList logLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (!bytes.endsWith("\r\n"))
+        return {QStringLiteral("<not CR LF terminated>")};
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    return lines;
+}
+
+QString makeFile(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    return path;
+}
+
+struct BeepWindow : TestWindow {
+    RecordingPlayer* player = nullptr;
+
+    Form1& start(const QString& row, bool autoBeepOn)
+    {
+        makeFile(programFolder + "/beep.wav");
+        settings().write("StartStopState", autoBeepOn ? "On" : "Off");
+        Form1& form = create();
+        delete form.WindowsMediaPlayer1;
+        form.WindowsMediaPlayer1 = player = new RecordingPlayer(&form);
+        form.Form_Load();
+        const auto rows = form.ListView1->findItems(row, Qt::MatchExactly);
+        form.ListView1->setCurrentItem(rows.value(0));
+        form.ListView1_Click();
+        return form;
+    }
+};
+
+} // namespace
+
+class TestBeepEngine : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void dateTimeTextFollowsTheUsersFormats()
+    {
+        const QDateTime afternoon(QDate(2021, 8, 31), QTime(15, 4, 5));
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(IntervalSave::DateTimeText(afternoon, us), QString("8/31/2021 3:04:05 PM"));
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0)), us),
+                 QString("8/31/2021"));
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0, 1)), us),
+                 QString("8/31/2021 12:00:01 AM"));
+        QCOMPARE(IntervalSave::DateTimeText(afternoon, QLocale(QLocale::German, QLocale::Germany)),
+                 QString("31.08.2021 15:04:05"));
+        const QString british =
+            IntervalSave::DateTimeText(afternoon, QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QCOMPARE(british, QString("31/08/2021 15:04:05"));
+    }
+
+    void appendWritesWholeLinesPrivately()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("Pingora.txt");
+        IntervalSave::AppendHistoryLine(log, "Beeped at 1");
+        IntervalSave::AppendHistoryLine(log, "Beeped at 2 ♪");
+        QCOMPARE(logLines(log), QStringList({"Beeped at 1", "Beeped at 2 ♪"}));
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(log).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+
+        // A link planted at the log's path is not followed.
+        const QString target = makeFile(dir.filePath("victim"));
+        const QString planted = dir.filePath("planted.txt");
+        QVERIFY(QFile::link(target, planted));
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(planted, "x"));
+        QCOMPARE(QFileInfo(target).size(), 0);
+
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(dir.path(), "x"));
+        QVERIFY_THROWS_EXCEPTION(Failure,
+                                 IntervalSave::AppendHistoryLine(dir.filePath("no/such.txt"), "x"));
+
+        // The per-user fallback folder is made when missing.
+        qputenv("XDG_STATE_HOME", dir.filePath("state").toLocal8Bit());
+        IntervalSave::AppendHistoryLine(dir.filePath("state/Pingora.txt"), "first");
+        QCOMPARE(logLines(dir.filePath("state/Pingora.txt")), QStringList{"first"});
+        qunsetenv("XDG_STATE_HOME");
+    }
+
+    void directorySearchFindsOnlyVisibleRegularFiles()
+    {
+        QTemporaryDir dir;
+        makeFile(dir.filePath("tone.wav"));
+        makeFile(dir.filePath(".hidden.wav"));
+        QDir().mkpath(dir.filePath("folder.wav"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.wav")).constData(), 0600), 0);
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("tone.wav")));
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("t*.wav")));
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("to?e.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath(".hidden.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath(".h*")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("folder.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("pipe.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("p*")));
+        QVERIFY(!IntervalSave::FindsBeepFile("/dev/zero"));
+        QVERIFY(!IntervalSave::FindsBeepFile("   "));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("missing.wav")));
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::FindsBeepFile("/" + QString(5000, 'a')));
+    }
+
+    void beepNowRecordsEachOutcome()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        const QString sound = makeFile(window.root.filePath("my tone.wav"));
+
+        form.Text2->setText("");
+        IntervalSave::BeepNow(form);
+        form.Text2->setText("   ");
+        IntervalSave::BeepNow(form);
+        form.Text2->setText(window.root.filePath("missing.wav"));
+        IntervalSave::BeepNow(form);
+        QVERIFY(window.player->calls.isEmpty());
+        form.Text2->setText(sound);
+        IntervalSave::BeepNow(form);
+        IntervalSave::BeepNow(form);
+        QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound, "loop 0",
+                                                    "close", "url " + sound}));
+        QCOMPARE(logLines(form.HistoryLogPath),
+                 QStringList({"No beep file specified. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beeped at 8/31/2021 3:04:05 PM", "Beeped at 8/31/2021 3:04:05 PM"}));
+    }
+
+    void beepNowReportsAnUnwritableLogAndTriesAgain()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        QDir().mkpath(form.HistoryLogPath); // the log's path is a folder
+        ModalAnswerer answerer;
+        IntervalSave::BeepNow(form);
+        QCOMPARE(answerer.reportedLines(), QList<int>{110});
+        QVERIFY(answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
+        QCOMPARE(window.player->calls.size(), 3); // the sound was still played
+        QDir().rmdir(form.HistoryLogPath);
+        IntervalSave::BeepNow(form);
+        QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+    }
+
+    void countdownOfFiveSeconds()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        QStringList captions;
+        for (int tick = 1; tick <= 6; ++tick) {
+            form.Timer1_Timer();
+            captions << form.Frame1->title();
+            if (tick == 5) {
+                QCOMPARE(form.ProgressBar1->maximum(), 5);
+                QCOMPARE(form.ProgressBar1->value(), 5); // full on the beeping tick
+                QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+            }
+        }
+        QCOMPARE(captions, QStringList({"Next beep will occur in 00:00:04",
+                                        "Next beep will occur in 00:00:03",
+                                        "Next beep will occur in 00:00:02",
+                                        "Next beep will occur in 00:00:01",
+                                        "Next beep will occur in 00:00:00",
+                                        "Next beep will occur in 00:00:04"}));
+        QCOMPARE(form.ProgressBar1->value(), 1);
+        QCOMPARE(logLines(form.HistoryLogPath), QStringList{"Beeped at 8/31/2021 3:04:05 PM"});
+    }
+
+    void beepingTickShowsItsCaptionsInOrder()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        QStringList shown;
+        QTimer spy;
+        // Each event-processing step of the tick lets this sampler see the caption.
+        spy.setInterval(0);
+        connect(&spy, &QTimer::timeout, this, [&] {
+            if (shown.isEmpty() || shown.last() != form.Frame1->title())
+                shown << form.Frame1->title();
+        });
+        spy.start();
+        form.Timer1_Timer();
+        spy.stop();
+        QCOMPARE(shown, QStringList({"Next beep will occur in 00:00:00",
+                                     "Beep is running in background...",
+                                     "Auto Beep Complete at 8/31/2021 3:04:05 PM"}));
+        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
+        QCOMPARE(form.ElapsedSeconds, 0);
+        form.Timer1_Timer();
+        QCOMPARE(logLines(form.HistoryLogPath).size(), 2); // every tick beeps
+    }
+
+    void tickWhileOffAndResetDuringTick()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", false);
+        form.ElapsedSeconds = 3;
+        form.Timer1_Timer();
+        QCOMPARE(form.Frame1->title(), QString("Auto Beep is Off."));
+        QCOMPARE(form.ElapsedSeconds, 3);
+
+        // A click on the list while the tick processes events resets the count: no beep.
+        form.Timer1->setInterval(1000);
+        form.ElapsedSeconds = 4;
+        QTimer::singleShot(0, &form, [&] { form.ListView1_Click(); });
+        form.Timer1_Timer();
+        QCOMPARE(form.ElapsedSeconds, 0);
+        QVERIFY(!QFile::exists(form.HistoryLogPath));
+        form.Timer1->setInterval(0);
+    }
+
+    void countdownPastTheTargetNeverBeeps()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        form.ElapsedSeconds = 9; // the row changed to a shorter one without a click
+        form.Timer1_Timer();
+        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:05"));
+        QCOMPARE(form.ProgressBar1->value(), 0);
+        QVERIFY(!QFile::exists(form.HistoryLogPath));
+
+        form.ElapsedSeconds = std::numeric_limits<qint32>::max();
+        ModalAnswerer answerer;
+        form.Timer1_Timer();
+        QCOMPARE(answerer.reportedLines().value(0), 106);
+        QVERIFY(answerer.seen().first().text.contains("in Belvane2021/08/31.Form1.Timer1 at line"));
+    }
+
+    void realTimerBeepsOnTime()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        QVERIFY(form.Timer1->Interval() == 1000);
+        QTest::qWait(3500);
+        form.Timer1->setInterval(0);
+        const int beeps = int(logLines(form.HistoryLogPath).size());
+        QVERIFY2(beeps >= 2 && beeps <= 4, qPrintable(QString::number(beeps)));
+    }
+
+    void onOffButton()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", false);
+        form.ElapsedSeconds = 3;
+        form.PushButton5->click();
+        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep"));
+        QCOMPARE(form.Timer1->Interval(), 1000);
+        QCOMPARE(form.ElapsedSeconds, 0);
+        QCOMPARE(window.settings().read("StartStopState", ""), QString("On"));
+        form.ElapsedSeconds = 2;
+        form.PushButton5->click();
+        QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
+        QCOMPARE(form.Timer1->Interval(), 0);
+        QCOMPARE(form.ElapsedSeconds, 2);
+        QCOMPARE(window.settings().read("StartStopState", ""), QString("Off"));
+    }
+
+    void beepNowTestWaitsAndRestores()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        form.Frame1->setTitle("kept caption");
+        form.ProgressBar1->setMaximum(10);
+        form.ProgressBar1->setValue(7);
+        int busySeen = 0;
+        QTimer::singleShot(0, &form, [&] {
+            QCOMPARE(form.Frame1->title(), QString("Beeping..."));
+            busySeen = form.Pointer->value();
+            // A second press during the wait runs nested and records its own beep.
+            form.PushButton6->click();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        form.PushButton6->click();
+        QVERIFY(clock.elapsed() >= 5000);
+        QCOMPARE(busySeen, int(PointerFeedback::Default)); // the pointer is back before the wait
+        QCOMPARE(form.Frame1->title(), QString("kept caption"));
+        QCOMPARE(form.ProgressBar1->value(), 0);
+        QCOMPARE(form.ProgressBar1->format(), QString("Progress Bar"));
+        QCOMPARE(logLines(form.HistoryLogPath).size(), 2);
+        QCOMPARE(form.ElapsedSeconds, 0);
+    }
+
+    void testBeepSoundPlaysWithoutRecording()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        form.Text2->setText("   ");
+        form.PushButton4->click();
+        form.Text2->setText(window.root.filePath("missing.wav"));
+        form.PushButton4->click();
+        QVERIFY(window.player->calls.isEmpty());
+        const QString sound = makeFile(window.root.filePath("t.wav"));
+        form.Text2->setText(" " + sound); // untrimmed text is searched: not found
+        form.PushButton4->click();
+        QVERIFY(window.player->calls.isEmpty());
+        form.Text2->setText(sound);
+        form.PushButton4->click();
+        QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound}));
+        QVERIFY(!QFile::exists(form.HistoryLogPath));
+    }
+
+    void changeSoundFile()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        const QString before = form.Text2->text();
+        window.settings().write("Beep", "written elsewhere");
+        window.nextFileName = QString(); // cancelled
+        form.PushButton1->click();
+        QCOMPARE(form.Text2->text(), before);
+        QCOMPARE(window.settings().read("Beep", ""), QString("written elsewhere"));
+        QCOMPARE(window.fileDialogTitles,
+                 QStringList{"Add File(s) - Hold Ctrl to select multiple files"});
+        QCOMPARE(window.fileDialogFilters, QStringList{"WAV Files (*.wav)"});
+
+        window.nextFileName = "/music/new tone.wav";
+        form.PushButton1->click();
+        QCOMPARE(form.Text2->text(), QString("/music/new tone.wav"));
+        QCOMPARE(window.settings().read("Beep", ""), QString("/music/new tone.wav"));
+
+        QCOMPARE(SoundFileDialog::nameFilters("Sounds|*.wav;*.ogg|All|*|"),
+                 QString("Sounds (*.wav *.ogg);;All (*)"));
+    }
+};
+
+QTEST_MAIN(TestBeepEngine)
+#include "test_beep_engine.moc"
