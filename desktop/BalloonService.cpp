@@ -34,8 +34,8 @@ BalloonService::BalloonService(const QDBusConnection& bus, QObject* parent)
 
     // A service that starts anew may speak markup where the one before did not, and it has
     // forgotten our balloon.
-    m_serviceWatcher = new QDBusServiceWatcher(kService, m_bus,
-                                               QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_serviceWatcher =
+        new QDBusServiceWatcher(kService, m_bus, QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this, [this] {
         if (m_capabilities == Capabilities::Known)
             m_capabilities = Capabilities::Unknown;
@@ -74,8 +74,8 @@ void BalloonService::askCapabilities()
     if (m_capabilities == Capabilities::Asking)
         return;
     m_capabilities = Capabilities::Asking;
-    const QDBusMessage message = QDBusMessage::createMethodCall(
-        kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+    const QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface,
+                                                                QStringLiteral("GetCapabilities"));
     auto* call = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
@@ -143,8 +143,8 @@ void BalloonService::onNotificationClosed(uint id, uint reason)
     if (m_currentSequence != m_wanted)
         return;
     m_wanted = 0;
-    const auto why = reason >= 1 && reason <= 3 ? static_cast<CloseReason>(reason)
-                                                : CloseReason::Other;
+    const auto why =
+        reason >= 1 && reason <= 3 ? static_cast<CloseReason>(reason) : CloseReason::Other;
     Q_EMIT closed(why);
 }
 

@@ -18,7 +18,7 @@ class BalloonService : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     /// Why a balloon went away, as the service reports it.
     enum class CloseReason { Expired = 1, Dismissed = 2, Closed = 3, Other = 4 };
 
@@ -37,7 +37,7 @@ public:
     /// Takes the current balloon down (also one whose Notify has not been answered yet).
     void close();
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// The service has accepted the current balloon.
     void shown();
     /// The current balloon went away (timed out, dismissed, closed).
@@ -45,11 +45,11 @@ Q_SIGNALS:
     /// The user clicked the current balloon or one of its actions.
     void clicked();
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void onNotificationClosed(uint id, uint reason);
     void onActionInvoked(uint id, const QString& actionKey);
 
-private:
+  private:
     struct Balloon
     {
         QString title;

@@ -18,9 +18,8 @@ constexpr int kAvailabilityPollMs = 2000;
 DesktopTrayShell::DesktopTrayShell(QObject* parent)
     : TrayShell(parent), m_hostWatch(new StatusNotifierHostWatch(this)),
       // Qt asks the same question as its first QSystemTrayIcon is made, right here.
-      m_qtUsesStatusNotifier(m_hostWatch->hostRegistered()),
-      m_qtIcon(new QSystemTrayIcon(this)), m_balloons(new BalloonService(this)),
-      m_availabilityPoll(new QTimer(this))
+      m_qtUsesStatusNotifier(m_hostWatch->hostRegistered()), m_qtIcon(new QSystemTrayIcon(this)),
+      m_balloons(new BalloonService(this)), m_availabilityPoll(new QTimer(this))
 {
     connect(m_qtIcon, &QSystemTrayIcon::activated, this, &DesktopTrayShell::onQtActivated);
     connect(m_hostWatch, &StatusNotifierHostWatch::hostRegisteredChanged, this, [this] {

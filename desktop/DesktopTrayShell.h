@@ -22,13 +22,13 @@ class DesktopTrayShell : public TrayShell
 {
     Q_OBJECT
 
-public:
+  public:
     /// How the icon reaches the desktop at the moment.
     enum class Route {
-        None,               ///< no icon wanted, or no tray to show it in yet
-        QtStatusNotifier,   ///< Qt's tray icon, as a StatusNotifierItem
-        QtSystemTray,       ///< Qt's tray icon, docked in an X11 system tray (XEmbed)
-        OwnStatusNotifier,  ///< our StatusNotifierItem, for a host that came after start
+        None,              ///< no icon wanted, or no tray to show it in yet
+        QtStatusNotifier,  ///< Qt's tray icon, as a StatusNotifierItem
+        QtSystemTray,      ///< Qt's tray icon, docked in an X11 system tray (XEmbed)
+        OwnStatusNotifier, ///< our StatusNotifierItem, for a host that came after start
     };
 
     explicit DesktopTrayShell(QObject* parent = nullptr);
@@ -40,7 +40,7 @@ public:
     /// How the icon is shown now; for diagnostics and desktop tests.
     Route route() const;
 
-private:
+  private:
     void updateIcon();
     void onQtActivated(QSystemTrayIcon::ActivationReason reason);
     void sendNotices(std::initializer_list<TrayNotice> notices);

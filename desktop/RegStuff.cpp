@@ -11,7 +11,8 @@ namespace RegStuff {
 
 QString autostartEntryPath()
 {
-    const QString configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString configHome =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     return configHome + QStringLiteral("/autostart/") + ProductInfo::kAppId +
            QStringLiteral(".desktop");
 }

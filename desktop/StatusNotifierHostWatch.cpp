@@ -32,17 +32,15 @@ StatusNotifierHostWatch::StatusNotifierHostWatch(QObject* parent, int firstCheck
         return;
     m_hostRegistered = hostRegisteredNow(m_bus, firstCheckTimeoutMs);
 
-    m_serviceWatcher =
-        new QDBusServiceWatcher(StatusNotifierItem::kWatcherService, m_bus,
-                                QDBusServiceWatcher::WatchForOwnerChange, this);
+    m_serviceWatcher = new QDBusServiceWatcher(StatusNotifierItem::kWatcherService, m_bus,
+                                               QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this,
             &StatusNotifierHostWatch::ask);
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
             [this] { update(false); });
     m_bus.connect(StatusNotifierItem::kWatcherService, StatusNotifierItem::kWatcherPath,
                   StatusNotifierItem::kWatcherService,
-                  QStringLiteral("StatusNotifierHostRegistered"), this,
-                  SLOT(onHostRegistered()));
+                  QStringLiteral("StatusNotifierHostRegistered"), this, SLOT(onHostRegistered()));
     m_bus.connect(StatusNotifierItem::kWatcherService, StatusNotifierItem::kWatcherPath,
                   StatusNotifierItem::kWatcherService,
                   QStringLiteral("StatusNotifierHostUnregistered"), this,
@@ -75,13 +73,13 @@ void StatusNotifierHostWatch::ask()
     auto* call = new QDBusPendingCallWatcher(m_bus.asyncCall(hostRegisteredQuery()), this);
     connect(call, &QDBusPendingCallWatcher::finished, this,
             [this, asked](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        // Only the latest question counts: answers may come back out of order.
-        if (asked != m_lastAsked)
-            return;
-        const QDBusPendingReply<QDBusVariant> reply = *w;
-        update(!reply.isError() && reply.value().variant().toBool());
-    });
+                w->deleteLater();
+                // Only the latest question counts: answers may come back out of order.
+                if (asked != m_lastAsked)
+                    return;
+                const QDBusPendingReply<QDBusVariant> reply = *w;
+                update(!reply.isError() && reply.value().variant().toBool());
+            });
 }
 
 void StatusNotifierHostWatch::update(bool registered)

@@ -12,7 +12,7 @@ class StatusNotifierHostWatch : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     /// Watches the session bus; hostRegistered() holds the answer of a first, synchronous
     /// check bounded by @p firstCheckTimeoutMs.
     explicit StatusNotifierHostWatch(QObject* parent = nullptr, int firstCheckTimeoutMs = 2000);
@@ -23,14 +23,14 @@ public:
     /// no host, or no answer in time.
     static bool hostRegisteredNow(const QDBusConnection& bus, int timeoutMs);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void hostRegisteredChanged(bool registered);
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void onHostRegistered();
     void onHostUnregistered();
 
-private:
+  private:
     void ask();
     void update(bool registered);
 

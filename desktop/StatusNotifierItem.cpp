@@ -35,7 +35,7 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor
     Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
 
-public:
+  public:
     explicit StatusNotifierItemAdaptor(StatusNotifierItem* item)
         : QDBusAbstractAdaptor(item), m_item(item)
     {
@@ -47,23 +47,29 @@ public:
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString emptyName() const { return {}; }
-    StatusNotifier::ImageList iconPixmap() const { return StatusNotifier::imagesOf(m_item->m_icon); }
+    StatusNotifier::ImageList iconPixmap() const
+    {
+        return StatusNotifier::imagesOf(m_item->m_icon);
+    }
     StatusNotifier::ImageList noImages() const { return {}; }
     StatusNotifier::ToolTip toolTip() const { return {{}, {}, m_item->m_toolTip, {}}; }
     // The item answers clicks itself and has no menu of its own.
     bool itemIsMenu() const { return false; }
     QDBusObjectPath menu() const { return QDBusObjectPath(QStringLiteral("/NO_DBUSMENU")); }
 
-public Q_SLOTS:
+  public Q_SLOTS:
     void Activate(int, int) { Q_EMIT m_item->activated(StatusNotifierItem::Activation::Primary); }
     void SecondaryActivate(int, int)
     {
         Q_EMIT m_item->activated(StatusNotifierItem::Activation::Secondary);
     }
-    void ContextMenu(int, int) { Q_EMIT m_item->activated(StatusNotifierItem::Activation::Context); }
+    void ContextMenu(int, int)
+    {
+        Q_EMIT m_item->activated(StatusNotifierItem::Activation::Context);
+    }
     void Scroll(int, const QString&) {}
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void NewTitle();
     void NewIcon();
     void NewAttentionIcon();
@@ -71,7 +77,7 @@ Q_SIGNALS:
     void NewToolTip();
     void NewStatus(const QString& status);
 
-private:
+  private:
     StatusNotifierItem* m_item;
 };
 
@@ -112,8 +118,9 @@ StatusNotifierItem::~StatusNotifierItem()
 
 void StatusNotifierItem::registerWithWatcher()
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        kWatcherService, kWatcherPath, kWatcherService, QStringLiteral("RegisterStatusNotifierItem"));
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(kWatcherService, kWatcherPath, kWatcherService,
+                                       QStringLiteral("RegisterStatusNotifierItem"));
     message << m_serviceName;
     m_bus.asyncCall(message);
 }

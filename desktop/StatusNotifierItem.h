@@ -16,7 +16,7 @@ class StatusNotifierItem : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     /// How the host was clicked: primary is the left button, secondary the middle one.
     enum class Activation { Primary, Secondary, Context };
 
@@ -37,11 +37,11 @@ public:
     /// The bus name under which the item is registered with the watcher.
     QString serviceName() const { return m_serviceName; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// The host reports a click on the item.
     void activated(StatusNotifierItem::Activation how);
 
-private:
+  private:
     void registerWithWatcher();
 
     QString m_connectionName;

@@ -38,10 +38,10 @@ struct Record
     int callbackMessage = 0; ///< kCallbackMessage on Add, else 0
     QIcon icon;
     QString tip;
-    QString info;       ///< balloon text
-    QString infoTitle;  ///< balloon title
-    int timeoutMs = 0;  ///< balloon time-out; 0 leaves it to the desktop
-    int infoFlags = 0;  ///< always 0: no icon inside the balloon
+    QString info;      ///< balloon text
+    QString infoTitle; ///< balloon title
+    int timeoutMs = 0; ///< balloon time-out; 0 leaves it to the desktop
+    int infoFlags = 0; ///< always 0: no icon inside the balloon
 
     bool has(Flag flag) const { return (flags & flag) != 0; }
 };

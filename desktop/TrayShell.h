@@ -11,7 +11,7 @@ class TrayShell : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     using QObject::QObject;
     ~TrayShell() override = default;
 
@@ -22,7 +22,7 @@ public:
     /// be brought back with it.
     virtual bool notificationAreaAvailable() const = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// A notice about the icon @p id or its balloon; @p notification is a TrayNotice value.
     void notice(int notification, int id);
 

@@ -101,8 +101,7 @@ void cSysTray::setInTray(bool Show)
     if (Show == m_inTray)
         return;
     if (Show) {
-        m_trayWndProc =
-            connect(m_shell, &TrayShell::notice, this, &cSysTray::DispatchTrayMessage);
+        m_trayWndProc = connect(m_shell, &TrayShell::notice, this, &cSysTray::DispatchTrayMessage);
         AddIcon(m_trayTip, m_trayIcon);
         m_iconAdded = true;
     } else if (m_iconAdded) {

@@ -24,7 +24,7 @@ class cSysTray : public QObject
 {
     Q_OBJECT
 
-public:
+  public:
     /// The three properties the control keeps with its host window's layout. A missing
     /// value takes the default that ReadProperties() names.
     struct Properties
@@ -94,7 +94,7 @@ public:
     int balloonCount() const { return m_balloonCount; }
     int iconId() const { return m_iconId; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// The pointer moved over the icon.
     void MouseMove(int Id);
     /// A button went down over the icon; @p Button is 1 (left) or 2 (right).
@@ -108,7 +108,7 @@ Q_SIGNALS:
     /// The desktop's notification area came up or went away.
     void notificationAreaAvailableChanged(bool available);
 
-private:
+  private:
     void AddIcon(const QString& tip, const QIcon& icon);
     void DeleteIcon();
     /// Turns one of the desktop's notices into an event, or ends the balloon wait.
@@ -128,7 +128,7 @@ private:
     int m_balloonCount = 0;
     const int m_iconId = 0;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     /// Emitted when a notice ends the balloon; wakes the wait in ShowBalloon.
     void balloonEnded(QPrivateSignal);
 };
