@@ -21,6 +21,7 @@ class BalloonService : public QObject
   public:
     /// Why a balloon went away, as the service reports it.
     enum class CloseReason { Expired = 1, Dismissed = 2, Closed = 3, Other = 4 };
+    Q_ENUM(CloseReason)
 
     static const QString kService;
     static const QString kPath;
