@@ -4,6 +4,7 @@
 #include "desktop/StatusNotifierHostWatch.h"
 #include "desktop/StatusNotifierItem.h"
 
+#include <QGuiApplication>
 #include <QTimer>
 
 using TrayRecord::Command;
@@ -19,7 +20,9 @@ DesktopTrayShell::DesktopTrayShell(QObject* parent)
     : TrayShell(parent), m_hostWatch(new StatusNotifierHostWatch(this)),
       // Qt asks the same question as its first QSystemTrayIcon is made, right here.
       m_qtUsesStatusNotifier(m_hostWatch->hostRegistered()), m_qtIcon(new QSystemTrayIcon(this)),
-      m_balloons(new BalloonService(this)), m_availabilityPoll(new QTimer(this))
+      m_balloons(new BalloonService(this)),
+      m_x11(QGuiApplication::platformName() == QStringLiteral("xcb")),
+      m_availabilityPoll(new QTimer(this))
 {
     connect(m_qtIcon, &QSystemTrayIcon::activated, this, &DesktopTrayShell::onQtActivated);
     connect(m_hostWatch, &StatusNotifierHostWatch::hostRegisteredChanged, this, [this] {
@@ -57,7 +60,7 @@ void DesktopTrayShell::notifyIcon(Command command, const TrayRecord::Record& rec
         if (record.has(Flag::Tip))
             m_tip = record.tip;
         updateIcon();
-        if (!m_qtUsesStatusNotifier)
+        if (m_x11 && !m_qtUsesStatusNotifier)
             m_availabilityPoll->start();
         break;
     case Command::Modify:
@@ -93,7 +96,7 @@ bool DesktopTrayShell::systemTrayPresent() const
 {
     // Only asked on the X11 route: with a StatusNotifier route this question would make Qt
     // open a bus connection each time.
-    return !m_qtUsesStatusNotifier && QSystemTrayIcon::isSystemTrayAvailable();
+    return m_x11 && !m_qtUsesStatusNotifier && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 bool DesktopTrayShell::notificationAreaAvailable() const
@@ -150,7 +153,8 @@ void DesktopTrayShell::updateIcon()
     m_qtIcon->setIcon(m_icon);
     m_qtIcon->setToolTip(m_tip);
     // Shown even with no tray yet: Qt docks it in an X11 system tray as soon as one appears.
-    m_qtIcon->setVisible(wanted);
+    // Other platforms (Wayland, offscreen) have no such tray to wait for.
+    m_qtIcon->setVisible(wanted && (m_qtUsesStatusNotifier || m_x11));
 }
 
 void DesktopTrayShell::onQtActivated(QSystemTrayIcon::ActivationReason reason)

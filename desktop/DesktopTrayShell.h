@@ -53,6 +53,8 @@ class DesktopTrayShell : public TrayShell
     QSystemTrayIcon* m_qtIcon;
     StatusNotifierItem* m_ownItem = nullptr;
     BalloonService* m_balloons;
+    /// On X11 Qt can dock the icon in a system tray (XEmbed), also one that appears later.
+    const bool m_x11;
     QTimer* m_availabilityPoll;
     bool m_lastAvailable = false;
 
