@@ -58,7 +58,7 @@ void tst_BalloonService::notifyCarriesTheBalloon()
     balloons.show(QStringLiteral("Pingora"), QStringLiteral("first line\r\nsecond 'line'"), 5000);
 
     QTRY_COMPARE(m_service->notifications.size(), 1);
-    const auto& first = m_service->notifications[0];
+    const FakeNotifications::Notification first = m_service->notifications[0];
     QCOMPARE(first.appName, QStringLiteral("Pingora"));
     QCOMPARE(first.replacesId, 0u);
     QCOMPARE(first.appIcon, QStringLiteral("com.example.pingora"));
