@@ -230,11 +230,12 @@ void tst_BalloonService::noServiceIsSilentAndQuick()
     balloons.close();
     balloons.show(QStringLiteral("t"), QStringLiteral("b"), 5000);
 
-    // A client on no bus at all is just as quiet.
+    // A client on no bus at all is just as quiet. (A call left waiting would take the D-Bus
+    // time-out of 25 seconds; the bound only has to tell the two apart on a busy machine.)
     BalloonService nowhere(QDBusConnection(QStringLiteral("no such connection")));
     nowhere.show(QStringLiteral("t"), QStringLiteral("b"), 5000);
     nowhere.close();
-    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
     QTest::qWait(500);
     QCOMPARE(shown.count(), 0);
@@ -250,7 +251,7 @@ void tst_BalloonService::hungServiceDoesNotHoldUpTheCaller()
     balloons.show(QStringLiteral("t"), QStringLiteral("b"), 5000);
     balloons.show(QStringLiteral("t"), QStringLiteral("b"), 5000);
     balloons.close();
-    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(tst_BalloonService)

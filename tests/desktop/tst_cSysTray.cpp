@@ -351,7 +351,7 @@ void tst_cSysTray::showTimerZeroOrLessReturnsAtOnce()
         QElapsedTimer clock;
         clock.start();
         tray.ShowBalloon(QStringLiteral("text"), QStringLiteral("Pingora"), showTimer, false);
-        QVERIFY(clock.elapsed() < 200);
+        QVERIFY(clock.elapsed() < 1000);
         QCOMPARE(shell.calls.last().record.timeoutMs, 0);
         QCOMPARE(shell.calls.last().record.info, QStringLiteral("text"));
     }
