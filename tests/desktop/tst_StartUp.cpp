@@ -51,8 +51,9 @@ QString unescapeStringValue(const QString& value)
     return out;
 }
 
-// Splits an Exec value into arguments as a launcher does: string escapes first, then
-// quoting, then the %% field code. Fails the test on malformed quoting.
+// Splits an Exec value into arguments as the desktop-entry rules define it: string escapes
+// first, then quoting, then the %% field code. Anything the rules call malformed (a reserved
+// character outside quotes, an unescaped one inside) gives a single marker argument instead.
 QStringList execArguments(const QString& execValue)
 {
     const QString line = unescapeStringValue(execValue);
@@ -68,6 +69,8 @@ QStringList execArguments(const QString& execValue)
                 current += line[++i];
             } else if (c == u'"') {
                 quoted = false;
+            } else if (c == u'`' || c == u'$' || c == u'\\') {
+                return {QStringLiteral("<unescaped %1 in quotes>").arg(c)};
             } else {
                 current += c;
             }
@@ -79,6 +82,8 @@ QStringList execArguments(const QString& execValue)
         } else if (c == u'"') {
             quoted = true;
             inArgument = true;
+        } else if (QStringLiteral("\t\n\"'\\><~|&;$*?#()`").contains(c)) {
+            return {QStringLiteral("<reserved %1 outside quotes>").arg(c)};
         } else {
             current += c;
             inArgument = true;
