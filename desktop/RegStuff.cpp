@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringList>
 
 namespace RegStuff {
 
@@ -55,6 +56,20 @@ QString quoteExecArgument(const QString& argument)
     return value;
 }
 
+QString execLine(const QString& executablePath)
+{
+    if (!executablePath.contains(u'%'))
+        return quoteExecArgument(executablePath);
+    // GLib (GNOME's session, gio) looks for the program's file before it undoes the %% of a
+    // percent sign, and so rejects such an entry; a shell started by its fixed path runs the
+    // program from its first argument, untouched.
+    QStringList line;
+    for (const QString& argument : {QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                    QStringLiteral("exec \"$0\""), executablePath})
+        line.append(quoteExecArgument(argument));
+    return line.join(u' ');
+}
+
 QString autostartEntryText(const QString& executablePath)
 {
     return QStringLiteral("[Desktop Entry]\n"
@@ -63,7 +78,7 @@ QString autostartEntryText(const QString& executablePath)
                           "Icon=%2\n"
                           "Exec=%3\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(ProductInfo::kProductName, ProductInfo::kAppId, quoteExecArgument(executablePath));
+        .arg(ProductInfo::kProductName, ProductInfo::kAppId, execLine(executablePath));
 }
 
 void SetRunEntry(const QString& executablePath)

@@ -17,6 +17,10 @@ QString autostartEntryPath();
 /// program.
 QString quoteExecArgument(const QString& argument);
 
+/// The Exec value that starts @p executablePath with no arguments: the quoted path, or for a
+/// path with a percent sign (which GLib's launchers mishandle) a shell that runs it.
+QString execLine(const QString& executablePath);
+
 /// The whole entry that starts @p executablePath with no arguments.
 QString autostartEntryText(const QString& executablePath);
 

@@ -132,8 +132,8 @@ class tst_StartUp : public QObject
     void init();
     void cleanup();
     void entryNamesTheRunningProgram();
-    void execLineGivesBackTheExactPath_data();
-    void execLineGivesBackTheExactPath();
+    void execLineStartsTheRightProgram_data();
+    void execLineStartsTheRightProgram();
     void removalDeletesTheEntryAndIsSilentWhenThereIsNone();
     void handWrittenEntryIsReplacedWhole();
     void configHomeDefaultsToDotConfig();
@@ -186,30 +186,70 @@ void tst_StartUp::entryNamesTheRunningProgram()
     QVERIFY(entry.readAll().startsWith("[Desktop Entry]\n"));
 }
 
-void tst_StartUp::execLineGivesBackTheExactPath_data()
+void tst_StartUp::execLineStartsTheRightProgram_data()
 {
-    QTest::addColumn<QString>("path");
-    QTest::newRow("plain") << "/usr/bin/pingora";
-    QTest::newRow("spaces") << "/home/ann/My Programs/pin gora";
-    QTest::newRow("double quote") << "/opt/say \"hi\"/pingora";
-    QTest::newRow("single quote") << "/opt/ann's/pingora";
-    QTest::newRow("backslashes") << "/opt/a\\b\\\\c/pingora\\";
-    QTest::newRow("dollar and backtick") << "/opt/$HOME/`id`/$(id)/pingora";
-    QTest::newRow("percent codes") << "/opt/100%/%f %U %%/pingora%";
-    QTest::newRow("shell characters") << "/opt/a;b&c|d<e>f*g?h#i~j(k)l=m/pingora";
-    QTest::newRow("non-ASCII") << QStringLiteral("/home/jos\u00e9/\u65e5\u672c/\U0001F514/pingora");
-    QTest::newRow("tab and newline") << "/opt/a\tb\nc\rd/pingora";
-    QTest::newRow("leading space") << " /pingora";
+    // Folders under a temporary home, each holding the program.
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << "bin";
+    QTest::newRow("spaces") << "My Programs/pin gora";
+    QTest::newRow("double quote") << "say \"hi\"";
+    QTest::newRow("single quote") << "ann's";
+    QTest::newRow("backslashes") << "a\\b\\\\c\\";
+    QTest::newRow("dollar and backtick") << "$HOME/`id`/$(id)";
+    QTest::newRow("percent codes") << "100%/%f %U %%";
+    QTest::newRow("percent and equals") << "a=b%c";
+    QTest::newRow("shell characters") << "a;b&c|d<e>f*g?h#i~j(k)l=m";
+    QTest::newRow("non-ASCII") << QStringLiteral("jos\u00e9/\u65e5\u672c/\U0001F514");
+    QTest::newRow("tab and newline") << "a\tb\nc\rd";
+    QTest::newRow("leading space") << " lead";
 }
 
-void tst_StartUp::execLineGivesBackTheExactPath()
+void tst_StartUp::execLineStartsTheRightProgram()
 {
-    QFETCH(QString, path);
-    mStartUp::AddToStartup(path);
+    QFETCH(QString, folder);
+    const QString program = m_home->path() + u'/' + folder + QStringLiteral("/pingora");
+    const QString marker = m_home->path() + QStringLiteral("/started");
+    QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("PINGORA_TEST_MARKER", QFile::encodeName(marker));
 
+    mStartUp::AddToStartup(program);
     const QMap<QString, QString> keys = entryKeys(entryPath());
-    QVERIFY(keys.contains(QStringLiteral("Exec")));
-    QCOMPARE(execArguments(keys.value(QStringLiteral("Exec"))), QStringList{path});
+    const QStringList command = execArguments(keys.value(QStringLiteral("Exec")));
+    QVERIFY(!command.isEmpty());
+    if (program.contains(u'%')) {
+        QCOMPARE(command.mid(0, 3), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                                 QStringLiteral("exec \"$0\"")}));
+        QCOMPARE(command.mid(3), QStringList{program});
+    } else {
+        QCOMPARE(command, QStringList{program});
+    }
+
+    // The command as the desktop-entry rules read it starts this very program.
+    const auto startedAs = [&] {
+        QFile started(marker);
+        for (int i = 0; i < 500 && !started.exists(); ++i)
+            QTest::qWait(10);
+        const QString name =
+            started.open(QIODevice::ReadOnly) ? QString::fromUtf8(started.readAll()) : QString();
+        started.remove();
+        return name;
+    };
+    QVERIFY(QProcess::execute(command.first(), command.mid(1)) == 0);
+    QCOMPARE(startedAs(), program);
+
+    // And so does GLib's launcher, which GNOME's session uses for autostart entries.
+    if (!QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty()) {
+        QProcess gio;
+        gio.start(QStringLiteral("gio"), {QStringLiteral("launch"), entryPath()});
+        QVERIFY(gio.waitForFinished(10000));
+        QVERIFY2(gio.exitCode() == 0, gio.readAllStandardError().constData());
+        QCOMPARE(startedAs(), program);
+    }
 
     if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
         QSKIP("desktop-file-validate is not installed");
