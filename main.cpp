@@ -11,6 +11,6 @@ int main(int argc, char** argv)
 
     Form1 form(Platform::real(), SettingsStore::forUser());
     form.Form_Load();
-    form.show(); // minimised when start-up asked for it
+    form.showAsLoaded();
     return QApplication::exec();
 }

@@ -6,8 +6,8 @@
 #include "appearance/BackColor.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/StyleSheetSkin.h"
-#include "beep/MediaPlayer.h"
 #include "beep/Captions.h"
+#include "beep/MediaPlayer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -102,6 +102,8 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     ErrorReport::setParentWindow(this);
+    // First of all: the desktop settles its tray protocol when the first tray icon is made.
+    wireTray();
     SkinFramework1 = std::make_unique<StyleSheetSkin>();
     buildLayout();
     wireEvents();

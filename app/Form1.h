@@ -8,6 +8,7 @@
 #include <memory>
 
 class MediaPlayer;
+class cSysTray;
 class PointerFeedback;
 class QCheckBox;
 class QGroupBox;
@@ -48,6 +49,8 @@ class Form1 : public QWidget
     QPushButton* PushButton8;
     QPushButton* PushButton11;
     QPushButton* PushButton12;
+    /// The tray icon control.
+    cSysTray* cSysTray1 = nullptr;
     /// The media player that plays the beeps.
     MediaPlayer* WindowsMediaPlayer1 = nullptr;
     /// The skin engine; a style-sheet engine unless a test puts another in before start-up.
@@ -60,6 +63,8 @@ class Form1 : public QWidget
     bool Loading = false;
     /// The full path of the history log, fixed at start-up.
     QString HistoryLogPath;
+    /// Set the first time the window is sent to the tray; never cleared.
+    bool MinimizedOnce = false;
     /// Countdown: ticks counted since the last beep or reset.
     qint32 ElapsedSeconds = 0;
     /// Countdown: seconds of the selected interval, recomputed at every tick.
@@ -113,6 +118,12 @@ class Form1 : public QWidget
     // --- desktop/: tray icon and start-up options --------------------------------------------
     void setTrayTip(const QString& tip);
     void setInTray(bool inTray);
+    /// After a change of the window's state: the first minimise sends the window to the tray.
+    void Form_Resize();
+    /// A mouse button released over the tray icon: the left one brings the window back.
+    void cSysTray1_MouseUp(int Button, int Id);
+    /// Shows the window as start-up left it: normal, minimised, or in the tray.
+    void showAsLoaded();
     void Check4_Click();
     void Check8_Click();
 
@@ -126,6 +137,7 @@ class Form1 : public QWidget
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     void buildLayout();
@@ -133,6 +145,7 @@ class Form1 : public QWidget
     void watchPointer();
     void wireBeepCommands();
     void wireHistoryCommands();
+    void wireTray();
     void fillIntervalList(class ErrorTrap& trap);
     void restoreStartStopState(class ErrorTrap& trap);
     void restoreStartupOptions(class ErrorTrap& trap);

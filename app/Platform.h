@@ -4,8 +4,10 @@
 #include <QString>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 class QWidget;
+class TrayShell;
 
 /// What the program reaches outside itself: the clock, chance, the desktop's programs and
 /// dialogs, and the end of the process. Every member has a real default (Platform::real());
@@ -24,6 +26,8 @@ struct Platform
         openFileName;
     /// Ends the whole program at once.
     std::function<void()> endProgram;
+    /// The notification area and its balloons; the desktop's own when empty.
+    std::shared_ptr<TrayShell> trayShell;
     /// The folder that holds the program's real executable file.
     QString programFolder;
 

@@ -1,5 +1,7 @@
 #include "app/Form1.h"
 
+#include "desktop/mStartUp.h"
+
 #include <QCheckBox>
 
 void Form1::Check8_Click()
@@ -15,19 +17,11 @@ void Form1::Check4_Click()
     if (Check4->isChecked()) {
         Check8->show();
         m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOn);
-        // The log-on entry is written here once the desktop room provides it.
+        mStartUp::AddToStartup();
     } else {
         Check8->setChecked(false);
         Check8->hide();
         m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOff);
-        // The log-on entry is removed here once the desktop room provides it.
+        mStartUp::RemoveFromStartup();
     }
-}
-
-// Not built yet: the tray icon control. Start-up's statements reach it through these.
-void Form1::setTrayTip(const QString&)
-{
-}
-void Form1::setInTray(bool)
-{
 }

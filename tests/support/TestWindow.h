@@ -29,6 +29,8 @@ struct TestWindow
         QDir().mkpath(programFolder);
         QDir().mkpath(tempFolder);
         qputenv("TEMP", tempFolder.toLocal8Bit());
+        // The autostart entry and any other per-user file stay inside the test's folder.
+        qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toLocal8Bit());
     }
 
     SettingsStore settings() const

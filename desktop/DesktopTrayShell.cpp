@@ -1,0 +1,196 @@
+#include "desktop/DesktopTrayShell.h"
+
+#include "desktop/BalloonService.h"
+#include "desktop/StatusNotifierHostWatch.h"
+#include "desktop/StatusNotifierItem.h"
+
+#include <QGuiApplication>
+#include <QTimer>
+
+using TrayRecord::Command;
+using TrayRecord::Flag;
+
+namespace {
+// How often the X11 system tray is looked for while there is none: its arrival is not
+// announced through any public Qt interface.
+constexpr int kAvailabilityPollMs = 2000;
+} // namespace
+
+DesktopTrayShell::DesktopTrayShell(QObject* parent)
+    : TrayShell(parent), m_hostWatch(new StatusNotifierHostWatch(this)),
+      // Qt asks the same question as its first QSystemTrayIcon is made, right here.
+      m_qtUsesStatusNotifier(m_hostWatch->hostRegistered()), m_qtIcon(new QSystemTrayIcon(this)),
+      m_balloons(new BalloonService(this)),
+      m_x11(QGuiApplication::platformName() == QStringLiteral("xcb")),
+      m_availabilityPoll(new QTimer(this))
+{
+    connect(m_qtIcon, &QSystemTrayIcon::activated, this, &DesktopTrayShell::onQtActivated);
+    connect(m_hostWatch, &StatusNotifierHostWatch::hostRegisteredChanged, this, [this] {
+        updateIcon();
+        checkAvailability();
+    });
+
+    connect(m_balloons, &BalloonService::shown, this,
+            [this] { sendNotices({TrayNotice::BalloonShown}); });
+    connect(m_balloons, &BalloonService::clicked, this,
+            [this] { sendNotices({TrayNotice::BalloonClicked}); });
+    connect(m_balloons, &BalloonService::closed, this, [this](BalloonService::CloseReason why) {
+        const bool timedOut = why == BalloonService::CloseReason::Expired ||
+                              why == BalloonService::CloseReason::Dismissed;
+        sendNotices({timedOut ? TrayNotice::BalloonTimedOut : TrayNotice::BalloonHidden});
+    });
+
+    m_availabilityPoll->setInterval(kAvailabilityPollMs);
+    connect(m_availabilityPoll, &QTimer::timeout, this, &DesktopTrayShell::checkAvailability);
+    m_lastAvailable = notificationAreaAvailable();
+}
+
+DesktopTrayShell::~DesktopTrayShell() = default;
+
+void DesktopTrayShell::notifyIcon(Command command, const TrayRecord::Record& record)
+{
+    switch (command) {
+    case Command::Add:
+        if (m_added)
+            return;
+        m_added = true;
+        m_id = record.id;
+        if (record.has(Flag::Icon))
+            m_icon = record.icon;
+        if (record.has(Flag::Tip))
+            m_tip = record.tip;
+        updateIcon();
+        if (m_x11 && !m_qtUsesStatusNotifier)
+            m_availabilityPoll->start();
+        break;
+    case Command::Modify:
+        // As in any tray, an icon that is not there cannot be changed, nor can it show a
+        // balloon.
+        if (!m_added || record.id != m_id)
+            return;
+        if (record.has(Flag::Icon))
+            m_icon = record.icon;
+        if (record.has(Flag::Tip))
+            m_tip = record.tip;
+        if (record.has(Flag::Icon) || record.has(Flag::Tip))
+            updateIcon();
+        if (record.has(Flag::Info)) {
+            if (record.info.isEmpty())
+                m_balloons->close();
+            else
+                m_balloons->show(record.infoTitle, record.info, record.timeoutMs);
+        }
+        break;
+    case Command::Delete:
+        if (!m_added || record.id != m_id)
+            return;
+        m_added = false;
+        m_availabilityPoll->stop();
+        m_balloons->close();
+        updateIcon();
+        break;
+    }
+}
+
+bool DesktopTrayShell::systemTrayPresent() const
+{
+    // Only asked on the X11 route: with a StatusNotifier route this question would make Qt
+    // open a bus connection each time.
+    return m_x11 && !m_qtUsesStatusNotifier && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool DesktopTrayShell::notificationAreaAvailable() const
+{
+    return m_hostWatch->hostRegistered() || systemTrayPresent();
+}
+
+DesktopTrayShell::Route DesktopTrayShell::route() const
+{
+    if (m_ownItem)
+        return Route::OwnStatusNotifier;
+    if (!m_qtIcon->isVisible())
+        return Route::None;
+    if (m_qtUsesStatusNotifier)
+        return m_hostWatch->hostRegistered() ? Route::QtStatusNotifier : Route::None;
+    return systemTrayPresent() ? Route::QtSystemTray : Route::None;
+}
+
+void DesktopTrayShell::updateIcon()
+{
+    const bool wanted = m_added && !m_icon.isNull();
+
+    // Keep our own item while its host lives, even when an X11 tray turns up beside it;
+    // start one only for a host that Qt's choice at start-up cannot serve.
+    if (m_ownItem && (!wanted || !m_hostWatch->hostRegistered())) {
+        delete m_ownItem;
+        m_ownItem = nullptr;
+    }
+    if (!m_ownItem && wanted && !m_qtUsesStatusNotifier && m_hostWatch->hostRegistered() &&
+        !systemTrayPresent()) {
+        m_ownItem = new StatusNotifierItem(this);
+        connect(m_ownItem, &StatusNotifierItem::activated, this,
+                [this](StatusNotifierItem::Activation how) {
+                    switch (how) {
+                    case StatusNotifierItem::Activation::Primary:
+                        onQtActivated(QSystemTrayIcon::Trigger);
+                        break;
+                    case StatusNotifierItem::Activation::Secondary:
+                        onQtActivated(QSystemTrayIcon::MiddleClick);
+                        break;
+                    case StatusNotifierItem::Activation::Context:
+                        onQtActivated(QSystemTrayIcon::Context);
+                        break;
+                    }
+                });
+    }
+
+    if (m_ownItem) {
+        m_ownItem->setIcon(m_icon);
+        m_ownItem->setToolTip(m_tip);
+        m_qtIcon->hide();
+        return;
+    }
+    m_qtIcon->setIcon(m_icon);
+    m_qtIcon->setToolTip(m_tip);
+    // Shown even with no tray yet: Qt docks it in an X11 system tray as soon as one appears.
+    // Other platforms (Wayland, offscreen) have no such tray to wait for.
+    m_qtIcon->setVisible(wanted && (m_qtUsesStatusNotifier || m_x11));
+}
+
+void DesktopTrayShell::onQtActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // A tray reports whole clicks; the control expects the button going down and coming up.
+    // An X11 tray reports a double click as Trigger then DoubleClick, which makes the usual
+    // down, up, double click, up.
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        sendNotices({TrayNotice::LeftButtonDown, TrayNotice::LeftButtonUp});
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        sendNotices({TrayNotice::LeftButtonDoubleClick, TrayNotice::LeftButtonUp});
+        break;
+    case QSystemTrayIcon::Context:
+        sendNotices({TrayNotice::RightButtonDown, TrayNotice::RightButtonUp});
+        break;
+    case QSystemTrayIcon::MiddleClick:
+        sendNotices({TrayNotice::MiddleButtonDown, TrayNotice::MiddleButtonUp});
+        break;
+    case QSystemTrayIcon::Unknown:
+        break;
+    }
+}
+
+void DesktopTrayShell::sendNotices(std::initializer_list<TrayNotice> notices)
+{
+    for (TrayNotice notice : notices)
+        Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);
+}
+
+void DesktopTrayShell::checkAvailability()
+{
+    const bool available = notificationAreaAvailable();
+    if (available == m_lastAvailable)
+        return;
+    m_lastAvailable = available;
+    Q_EMIT notificationAreaAvailableChanged(available);
+}

@@ -1,0 +1,86 @@
+#include "app/ErrorTrap.h"
+#include "app/Form1.h"
+#include "app/ProductInfo.h"
+#include "desktop/cSysTray.h"
+
+#include <QEvent>
+#include <QTimer>
+
+namespace {
+
+const QString kTrayBalloonText =
+    QStringLiteral("has been minimized to the system tray.\r\nClick on the blue 'W' icon (W for "
+                   "Wrenfield) to bring the software back.");
+constexpr int kTrayBalloonSeconds = 5;
+constexpr int kLeftButton = 1;
+
+} // namespace
+
+void Form1::wireTray()
+{
+    cSysTray1 =
+        m_platform.trayShell ? new cSysTray(*m_platform.trayShell, this) : new cSysTray(this);
+    cSysTray1->setObjectName(QStringLiteral("cSysTray1"));
+    cSysTray1->ReadProperties(cSysTray::mainWindowProperties());
+    connect(cSysTray1, &cSysTray::MouseUp, this, [this](int Button, int Id) {
+        ErrorTrap::runUntrappedHandler([&] { cSysTray1_MouseUp(Button, Id); });
+    });
+    // A tray that goes away must not keep the window out of reach.
+    connect(cSysTray1, &cSysTray::notificationAreaAvailableChanged, this, [this](bool available) {
+        if (!available && isHidden() && MinimizedOnce)
+            showMinimized();
+    });
+}
+
+void Form1::setTrayTip(const QString& tip)
+{
+    cSysTray1->setTrayTip(tip);
+}
+
+void Form1::setInTray(bool inTray)
+{
+    cSysTray1->setInTray(inTray);
+}
+
+void Form1::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // Handled after the event: the balloon's wait must not run inside Qt's state change.
+    if (event->type() == QEvent::WindowStateChange && isVisible())
+        QTimer::singleShot(0, this,
+                           [this] { ErrorTrap::runUntrappedHandler([this] { Form_Resize(); }); });
+}
+
+void Form1::Form_Resize()
+{
+    if (!(windowState() & Qt::WindowMinimized) || MinimizedOnce)
+        return;
+    // Without a notification area a hidden window could never be brought back: it stays on
+    // the taskbar.
+    if (!cSysTray1->notificationAreaAvailable())
+        return;
+    hide();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    MinimizedOnce = true;
+    cSysTray1->ShowBalloon(kTrayBalloonText, ProductInfo::kProductName, kTrayBalloonSeconds, true);
+}
+
+void Form1::cSysTray1_MouseUp(int Button, int /*Id*/)
+{
+    // A window hidden in the tray reads as minimised.
+    const bool minimised = isHidden() || (windowState() & Qt::WindowMinimized);
+    if (Button == kLeftButton && minimised) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        show();
+        raise();
+        activateWindow();
+    }
+}
+
+void Form1::showAsLoaded()
+{
+    if (windowState() & Qt::WindowMinimized)
+        Form_Resize(); // start-up asked for the tray: it goes there without being shown first
+    if (!MinimizedOnce)
+        show();
+}

@@ -1,0 +1,348 @@
+// The autostart entry: what it says, that a launcher reading its Exec line gets the exact
+// program path back, that it passes the desktop-entry validator, and that every failure to
+// write or remove it is silent.
+
+#include "app/ProductInfo.h"
+#include "desktop/RegStuff.h"
+#include "desktop/mStartUp.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <unistd.h>
+
+namespace {
+
+// Reads a desktop entry's key as the desktop-entry rules define a string value.
+QString unescapeStringValue(const QString& value)
+{
+    QString out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        const QChar next = value[++i];
+        switch (next.unicode()) {
+        case u's':
+            out += u' ';
+            break;
+        case u'n':
+            out += u'\n';
+            break;
+        case u't':
+            out += u'\t';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        case u'\\':
+            out += u'\\';
+            break;
+        default: // not an escape of the string level: left for the quoting level
+            out += u'\\';
+            out += next;
+        }
+    }
+    return out;
+}
+
+// Splits an Exec value into arguments as the desktop-entry rules define it: string escapes
+// first, then quoting, then the %% field code. Anything the rules call malformed (a reserved
+// character outside quotes, an unescaped one inside) gives a single marker argument instead.
+QStringList execArguments(const QString& execValue)
+{
+    const QString line = unescapeStringValue(execValue);
+    QStringList arguments;
+    QString current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c == u'\\' && i + 1 < line.size() &&
+                QStringLiteral("\"`$\\").contains(line[i + 1])) {
+                current += line[++i];
+            } else if (c == u'"') {
+                quoted = false;
+            } else if (c == u'`' || c == u'$' || c == u'\\') {
+                return {QStringLiteral("<unescaped %1 in quotes>").arg(c)};
+            } else {
+                current += c;
+            }
+        } else if (c == u' ') {
+            if (inArgument)
+                arguments.append(current);
+            current.clear();
+            inArgument = false;
+        } else if (c == u'"') {
+            quoted = true;
+            inArgument = true;
+        } else if (QStringLiteral("\t\n\"'\\><~|&;$*?#()`").contains(c)) {
+            return {QStringLiteral("<reserved %1 outside quotes>").arg(c)};
+        } else {
+            current += c;
+            inArgument = true;
+        }
+    }
+    if (quoted)
+        return {QStringLiteral("<unterminated quote>")};
+    if (inArgument)
+        arguments.append(current);
+    for (QString& argument : arguments)
+        argument.replace(QStringLiteral("%%"), QStringLiteral("%"));
+    return arguments;
+}
+
+QMap<QString, QString> entryKeys(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QMap<QString, QString> keys;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (const QString& line : lines) {
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0)
+            keys.insert(line.left(equals), line.mid(equals + 1));
+    }
+    return keys;
+}
+
+QString validatorOutput(const QString& path, bool* passed)
+{
+    QProcess validator;
+    validator.start(QStringLiteral("desktop-file-validate"), {path});
+    validator.waitForFinished(30000);
+    *passed = validator.exitStatus() == QProcess::NormalExit && validator.exitCode() == 0;
+    return QString::fromUtf8(validator.readAllStandardOutput() + validator.readAllStandardError());
+}
+
+} // namespace
+
+class tst_StartUp : public QObject
+{
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void init();
+    void cleanup();
+    void entryNamesTheRunningProgram();
+    void execLineStartsTheRightProgram_data();
+    void execLineStartsTheRightProgram();
+    void removalDeletesTheEntryAndIsSilentWhenThereIsNone();
+    void handWrittenEntryIsReplacedWhole();
+    void configHomeDefaultsToDotConfig();
+    void autostartFolderIsAFile();
+    void readOnlyAutostartFolder();
+
+  private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString entryPath() const
+    {
+        return m_home->path() + QStringLiteral("/config/autostart/") + ProductInfo::kAppId +
+               QStringLiteral(".desktop");
+    }
+};
+
+void tst_StartUp::init()
+{
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_home->isValid());
+    qputenv("HOME", QFile::encodeName(m_home->path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->path() + QStringLiteral("/config")));
+}
+
+void tst_StartUp::cleanup()
+{
+    QFile(m_home->path() + QStringLiteral("/config/autostart"))
+        .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_home.reset();
+}
+
+void tst_StartUp::entryNamesTheRunningProgram()
+{
+    QCOMPARE(RegStuff::autostartEntryPath(), entryPath());
+    mStartUp::AddToStartup();
+
+    const QMap<QString, QString> keys = entryKeys(entryPath());
+    QCOMPARE(keys.value(QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(keys.value(QStringLiteral("Name")), QStringLiteral("Pingora"));
+    QCOMPARE(keys.value(QStringLiteral("Icon")), QStringLiteral("com.example.pingora"));
+    QCOMPARE(keys.value(QStringLiteral("X-GNOME-Autostart-enabled")), QStringLiteral("true"));
+
+    // The file that runs, with links resolved, as the kernel names it.
+    const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    QVERIFY(!running.isEmpty());
+    QCOMPARE(mStartUp::executablePath(), running);
+    QCOMPARE(execArguments(keys.value(QStringLiteral("Exec"))), QStringList{running});
+
+    QFile entry(entryPath());
+    QVERIFY(entry.open(QIODevice::ReadOnly));
+    QVERIFY(entry.readAll().startsWith("[Desktop Entry]\n"));
+}
+
+void tst_StartUp::execLineStartsTheRightProgram_data()
+{
+    // Folders under a temporary home, each holding the program.
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain") << "bin";
+    QTest::newRow("spaces") << "My Programs/pin gora";
+    QTest::newRow("double quote") << "say \"hi\"";
+    QTest::newRow("single quote") << "ann's";
+    QTest::newRow("backslashes") << "a\\b\\\\c\\";
+    QTest::newRow("dollar and backtick") << "$HOME/`id`/$(id)";
+    QTest::newRow("percent codes") << "100%/%f %U %%";
+    QTest::newRow("percent and equals") << "a=b%c";
+    QTest::newRow("shell characters") << "a;b&c|d<e>f*g?h#i~j(k)l=m";
+    QTest::newRow("non-ASCII") << QStringLiteral("jos\u00e9/\u65e5\u672c/\U0001F514");
+    QTest::newRow("tab and newline") << "a\tb\nc\rd";
+    QTest::newRow("leading space") << " lead";
+}
+
+void tst_StartUp::execLineStartsTheRightProgram()
+{
+    QFETCH(QString, folder);
+    const QString program = m_home->path() + u'/' + folder + QStringLiteral("/pingora");
+    const QString marker = m_home->path() + QStringLiteral("/started");
+    QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
+    QFile script(program);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n");
+    script.close();
+    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("PINGORA_TEST_MARKER", QFile::encodeName(marker));
+
+    mStartUp::AddToStartup(program);
+    const QMap<QString, QString> keys = entryKeys(entryPath());
+    const QStringList command = execArguments(keys.value(QStringLiteral("Exec")));
+    QVERIFY(!command.isEmpty());
+    if (program.contains(u'%')) {
+        QCOMPARE(command.mid(0, 3), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                                                 QStringLiteral("exec \"$0\"")}));
+        QCOMPARE(command.mid(3), QStringList{program});
+    } else {
+        QCOMPARE(command, QStringList{program});
+    }
+
+    // The command as the desktop-entry rules read it starts this very program.
+    const auto startedAs = [&] {
+        QFile started(marker);
+        for (int i = 0; i < 500 && !started.exists(); ++i)
+            QTest::qWait(10);
+        const QString name =
+            started.open(QIODevice::ReadOnly) ? QString::fromUtf8(started.readAll()) : QString();
+        started.remove();
+        return name;
+    };
+    QVERIFY(QProcess::execute(command.first(), command.mid(1)) == 0);
+    QCOMPARE(startedAs(), program);
+
+    // And so does GLib's launcher, which GNOME's session uses for autostart entries.
+    if (!QStandardPaths::findExecutable(QStringLiteral("gio")).isEmpty()) {
+        QProcess gio;
+        gio.start(QStringLiteral("gio"), {QStringLiteral("launch"), entryPath()});
+        QVERIFY(gio.waitForFinished(10000));
+        QVERIFY2(gio.exitCode() == 0, gio.readAllStandardError().constData());
+        QCOMPARE(startedAs(), program);
+    }
+
+    if (QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate")).isEmpty())
+        QSKIP("desktop-file-validate is not installed");
+    bool passed = false;
+    const QString output = validatorOutput(entryPath(), &passed);
+    QVERIFY2(passed, qPrintable(output));
+    QVERIFY2(!output.contains(QStringLiteral("error")), qPrintable(output));
+}
+
+void tst_StartUp::removalDeletesTheEntryAndIsSilentWhenThereIsNone()
+{
+    mStartUp::RemoveFromStartup(); // nothing there yet
+    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    QVERIFY(QFile::exists(entryPath()));
+
+    // Another program's entry beside ours is left alone.
+    const QString other = m_home->path() + QStringLiteral("/config/autostart/other.desktop");
+    QFile otherFile(other);
+    QVERIFY(otherFile.open(QIODevice::WriteOnly));
+    otherFile.close();
+
+    mStartUp::RemoveFromStartup();
+    QVERIFY(!QFile::exists(entryPath()));
+    QVERIFY(QFile::exists(other));
+    mStartUp::RemoveFromStartup();
+    QVERIFY(!QFile::exists(entryPath()));
+}
+
+void tst_StartUp::handWrittenEntryIsReplacedWhole()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(entryPath()).absolutePath()));
+    QFile entry(entryPath());
+    QVERIFY(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nName=Mine\nExec=/bin/false\nHidden=true\n"
+                "Comment=a long hand-written comment that is longer than the new entry\n");
+    entry.close();
+
+    mStartUp::AddToStartup(QStringLiteral("/opt/pingora/pingora"));
+    const QMap<QString, QString> keys = entryKeys(entryPath());
+    QCOMPARE(keys.value(QStringLiteral("Name")), QStringLiteral("Pingora"));
+    QVERIFY(!keys.contains(QStringLiteral("Hidden")));
+    QVERIFY(!keys.contains(QStringLiteral("Comment")));
+    QCOMPARE(execArguments(keys.value(QStringLiteral("Exec"))),
+             QStringList{QStringLiteral("/opt/pingora/pingora")});
+}
+
+void tst_StartUp::configHomeDefaultsToDotConfig()
+{
+    qunsetenv("XDG_CONFIG_HOME");
+    const QString expected = m_home->path() + QStringLiteral("/.config/autostart/") +
+                             ProductInfo::kAppId + QStringLiteral(".desktop");
+    QCOMPARE(RegStuff::autostartEntryPath(), expected);
+    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    QVERIFY(QFile::exists(expected));
+    mStartUp::RemoveFromStartup();
+    QVERIFY(!QFile::exists(expected));
+}
+
+void tst_StartUp::autostartFolderIsAFile()
+{
+    QVERIFY(QDir().mkpath(m_home->path() + QStringLiteral("/config")));
+    QFile blocker(m_home->path() + QStringLiteral("/config/autostart"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.write("not a folder");
+    blocker.close();
+
+    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    mStartUp::RemoveFromStartup();
+
+    QVERIFY(QFileInfo(blocker.fileName()).isFile());
+    QVERIFY(blocker.open(QIODevice::ReadOnly));
+    QCOMPARE(blocker.readAll(), QByteArray("not a folder"));
+}
+
+void tst_StartUp::readOnlyAutostartFolder()
+{
+    if (geteuid() == 0)
+        QSKIP("permissions do not hold the superuser back");
+    const QString folder = m_home->path() + QStringLiteral("/config/autostart");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+
+    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    QVERIFY(!QFile::exists(entryPath()));
+
+    // An entry that is there stays when the folder does not let it go.
+    QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    mStartUp::RemoveFromStartup();
+    QVERIFY(QFile::exists(entryPath()));
+    QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1);
+}
+
+QTEST_GUILESS_MAIN(tst_StartUp)
+#include "tst_StartUp.moc"
