@@ -8,6 +8,7 @@
 #include "appearance/StyleSheetSkin.h"
 #include "beep/Captions.h"
 #include "beep/MediaPlayer.h"
+#include "desktop/cSysTray.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -111,7 +112,11 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
     wireBeepCommands();
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The tray control talks to the platform's tray shell as it goes: it goes first.
+    delete cSysTray1;
+}
 
 void Form1::buildLayout()
 {

@@ -1,0 +1,192 @@
+// The main window with its tray icon: start-up records, minimise to the tray and back,
+// closing, and the start-up options with their autostart entry.
+#include "RecordingTrayShell.h"
+#include "TestWindow.h"
+#include "desktop/cSysTray.h"
+
+#include <QCheckBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+using TrayRecord::Command;
+
+struct TrayWindow : TestWindow
+{
+    std::shared_ptr<RecordingTrayShell> shell = std::make_shared<RecordingTrayShell>();
+
+    Form1& start()
+    {
+        Platform withTray = platform();
+        withTray.trayShell = shell;
+        form = std::make_unique<Form1>(withTray, settings());
+        form->Form_Load();
+        return *form;
+    }
+
+    QList<RecordingTrayShell::Call> balloons() const
+    {
+        QList<RecordingTrayShell::Call> shown;
+        for (const auto& call : shell->calls)
+            if (call.record.has(TrayRecord::Info) && !call.record.info.isEmpty())
+                shown << call;
+        return shown;
+    }
+
+    QString autostartEntry() const
+    {
+        return root.filePath(QStringLiteral("config/autostart/com.example.pingora.desktop"));
+    }
+};
+
+const QString kBalloonText = "has been minimized to the system tray.\r\nClick on the blue 'W' "
+                             "icon (W for Wrenfield) to bring the software back.";
+
+void minimise(Form1& form)
+{
+    form.setWindowState(form.windowState() | Qt::WindowMinimized);
+}
+
+} // namespace
+
+class TestTrayWindow : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void startupPutsTheIconInTheTrayWithItsTip()
+    {
+        TrayWindow window;
+        window.start();
+        const auto& calls = window.shell->calls;
+        QCOMPARE(calls.size(), 4);
+        QCOMPARE(calls[0].command, Command::Add);
+        QCOMPARE(calls[0].record.flags, int(TrayRecord::Message));
+        QCOMPARE(calls[1].record.flags, int(TrayRecord::Icon));
+        QCOMPARE(calls[2].record.flags, int(TrayRecord::Tip));
+        QCOMPARE(calls[2].record.tip, QString());
+        QCOMPARE(calls[3].command, Command::Modify);
+        QCOMPARE(calls[3].record.tip, QString("Pingora"));
+        QVERIFY(window.form->cSysTray1->iconAdded());
+    }
+
+    void firstMinimiseGoesToTheTrayLaterOnesToTheTaskbar()
+    {
+        TrayWindow window;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+
+        // The balloon is taken down by the desktop after a moment: the wait ends early.
+        QTimer::singleShot(300, window.shell.get(),
+                           [&] { window.shell->send(TrayNotice::BalloonHidden); });
+        minimise(form);
+        QTRY_VERIFY(form.isHidden());
+        QTRY_VERIFY(!form.cSysTray1->balloonShowing());
+        QVERIFY(form.MinimizedOnce);
+        QCOMPARE(window.balloons().size(), 1);
+        QCOMPARE(window.balloons()[0].record.infoTitle, QString("Pingora"));
+        QCOMPARE(window.balloons()[0].record.info, kBalloonText);
+        QCOMPARE(window.balloons()[0].record.timeoutMs, 5000);
+
+        // Right button and pointer movement do nothing; a left release brings it back.
+        window.shell->send(TrayNotice::RightButtonUp);
+        window.shell->send(TrayNotice::MouseMove);
+        QVERIFY(form.isHidden());
+        window.shell->send(TrayNotice::LeftButtonDown);
+        window.shell->send(TrayNotice::LeftButtonUp);
+        QVERIFY(form.isVisible());
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+
+        // Later minimises stay on the taskbar without a balloon; the icon still restores.
+        minimise(form);
+        QTest::qWait(50);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.windowState() & Qt::WindowMinimized);
+        QCOMPARE(window.balloons().size(), 1);
+        window.shell->send(TrayNotice::LeftButtonUp);
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+
+        // A left click while the window is shown changes nothing.
+        window.shell->send(TrayNotice::LeftButtonUp);
+        QVERIFY(form.isVisible());
+    }
+
+    void withoutANotificationAreaTheWindowStaysReachable()
+    {
+        TrayWindow window;
+        window.shell->available = false;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        minimise(form);
+        QTest::qWait(50);
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.MinimizedOnce);
+        QVERIFY(window.balloons().isEmpty());
+    }
+
+    void startsHiddenInTheTrayWhenBothBoxesAreTicked()
+    {
+        TrayWindow window;
+        window.settings().write("Windows Startup", "On");
+        window.settings().write("Minimized", "On");
+        Form1& form = window.start();
+        QTimer::singleShot(100, window.shell.get(),
+                           [&] { window.shell->send(TrayNotice::BalloonClicked); });
+        form.showAsLoaded();
+        QVERIFY(form.isHidden());
+        QVERIFY(form.MinimizedOnce);
+        QCOMPARE(window.balloons().size(), 1);
+        window.shell->send(TrayNotice::LeftButtonUp);
+        QVERIFY(form.isVisible());
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+    }
+
+    void closingRemovesTheIcon()
+    {
+        TrayWindow window;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        form.close();
+        QCOMPARE(window.shell->calls.last().command, Command::Delete);
+        QVERIFY(!form.cSysTray1->iconAdded());
+        QCOMPARE(window.endings, 1);
+    }
+
+    void startupOptionsWriteAndRemoveTheAutostartEntry()
+    {
+        TrayWindow window;
+        Form1& form = window.start();
+        form.Check4->click();
+        QVERIFY(form.Check8->isVisibleTo(&form));
+        QVERIFY(!form.Check8->isChecked());
+        QCOMPARE(window.settings().read("Windows Startup", ""), QString("On"));
+        QFile entry(window.autostartEntry());
+        QVERIFY(entry.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(entry.readAll());
+        QVERIFY2(text.contains("Exec=") && text.contains(QCoreApplication::applicationFilePath()),
+                 qPrintable(text));
+        entry.close();
+
+        form.Check8->click();
+        QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
+        form.Check4->click();
+        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QVERIFY(!form.Check8->isChecked());
+        QCOMPARE(window.settings().read("Minimized", ""), QString("Off"));
+        QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
+        QVERIFY(!QFile::exists(window.autostartEntry()));
+    }
+
+    void restoringTheBoxesAtStartupLeavesTheEntryAlone()
+    {
+        TrayWindow window;
+        window.settings().write("Windows Startup", "On");
+        Form1& form = window.start();
+        QVERIFY(form.Check4->isChecked());
+        QVERIFY(!QFile::exists(window.autostartEntry()));
+    }
+};
+
+QTEST_MAIN(TestTrayWindow)
+#include "test_tray_window.moc"
