@@ -1,0 +1,231 @@
+#!/bin/bash
+# Runs a command inside a private desktop session: an X server (Xvfb), a session D-Bus and a
+# PulseAudio server whose default sink is a null sink named pingora_test (record what was
+# played from pingora_test.monitor), and optionally a window manager with a tray (icewm) and
+# a notification daemon (dunst). Everything lives in a private runtime folder; on exit the
+# script stops exactly the processes it started and removes the folder.
+#
+# Usage: desktop-session.sh [--wm] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
+#   --wm             start icewm and wait until its tray is ready
+#   --notifications  start dunst and wait until it owns org.freedesktop.Notifications
+#   --screen         Xvfb screen geometry (default 1024x768x24)
+#   --keep           keep the runtime folder (its logs/ explain a failed start)
+#
+# The command sees DISPLAY, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR,
+# XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_STATE_HOME, HOME, TEMP and
+# PINGORA_SESSION_DIR (the runtime folder) pointing into the private session. The script exits
+# with the command's exit code, or with 70 when the session could not be started.
+
+set -u
+
+want_wm=0
+want_notifications=0
+keep=0
+screen=1024x768x24
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --wm) want_wm=1 ;;
+    --notifications) want_notifications=1 ;;
+    --screen) screen="$2"; shift ;;
+    --keep) keep=1 ;;
+    --) shift; break ;;
+    -*) echo "desktop-session: unknown option $1" >&2; exit 64 ;;
+    *) break ;;
+    esac
+    shift
+done
+if [ $# -eq 0 ]; then
+    echo "usage: desktop-session.sh [--wm] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
+    exit 64
+fi
+
+# Unix socket paths are limited to 108 bytes, so stay short even if TMPDIR is long.
+base="${TMPDIR:-/tmp}"
+[ ${#base} -gt 40 ] && base=/tmp
+session=$(mktemp -d "$base/pingora-session.XXXXXX") || exit 70
+chmod 700 "$session"
+mkdir -p "$session"/{logs,runtime,config,data,cache,state,home,temp}
+chmod 700 "$session/runtime"
+pidfile="$session/started.pids"
+: >"$pidfile"
+
+started=()  # PIDs of the daemons started here, in start order
+command_pid=
+
+fail() {
+    echo "desktop-session: $*" >&2
+    for log in "$session"/logs/*.log; do
+        [ -s "$log" ] || continue
+        echo "--- ${log##*/}" >&2
+        tail -n 20 "$log" >&2
+    done
+    exit 70
+}
+
+# Stops what this script started, newest first: a polite TERM, then KILL after 10 s.
+cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM HUP
+    if [ -n "$command_pid" ] && kill -0 "$command_pid" 2>/dev/null; then
+        kill -TERM "$command_pid" 2>/dev/null
+        wait "$command_pid" 2>/dev/null
+    fi
+    local i pid
+    for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+        pid=${started[i]}
+        kill -TERM "$pid" 2>/dev/null || continue
+        for _ in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    [ -n "${watchdog_pid:-}" ] && kill -TERM "$watchdog_pid" 2>/dev/null
+    if [ "$keep" = 1 ]; then
+        echo "desktop-session: kept $session" >&2
+    else
+        rm -rf "$session"
+    fi
+    exit "$rc"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+remember() {
+    started+=("$1")
+    echo "$1" >>"$pidfile"
+}
+
+# Polls "$@" every 0.1 s until it succeeds, for at most $timeout seconds (a loaded machine can
+# be slow to start a server, so the limits are generous). Fails early if $pid has died.
+wait_for() {
+    local what=$1 pid=$2 timeout=$3
+    shift 3
+    local deadline=$((SECONDS + timeout))
+    until "$@" >/dev/null 2>&1; do
+        kill -0 "$pid" 2>/dev/null || fail "$what exited while starting"
+        [ $SECONDS -ge $deadline ] && fail "$what not ready after ${timeout} s"
+        sleep 0.1
+    done
+}
+
+# A watchdog stops the daemons and the command if this script is killed without running its
+# trap (e.g. by SIGKILL from a test runner's timeout). It only signals the PIDs in $pidfile.
+(
+    trap '' INT HUP
+    trap 'exit 0' TERM
+    while kill -0 $$ 2>/dev/null; do sleep 1; done
+    while read -r pid; do kill -TERM "$pid" 2>/dev/null; done <"$pidfile"
+    sleep 2
+    while read -r pid; do kill -KILL "$pid" 2>/dev/null; done <"$pidfile"
+    rm -rf "$session"
+) </dev/null >/dev/null 2>&1 &
+watchdog_pid=$!
+
+export HOME="$session/home"
+export XDG_RUNTIME_DIR="$session/runtime"
+export XDG_CONFIG_HOME="$session/config"
+export XDG_DATA_HOME="$session/data"
+export XDG_CACHE_HOME="$session/cache"
+export XDG_STATE_HOME="$session/state"
+export TEMP="$session/temp"
+export PINGORA_SESSION_DIR="$session"
+unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS PULSE_SERVER PULSE_SINK PULSE_SOURCE \
+    PULSE_COOKIE SESSION_MANAGER
+
+# --- X server: -displayfd picks a free display and reports it once it accepts clients.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
+    3>"$session/display" </dev/null >"$session/logs/xvfb.log" 2>&1 &
+remember $!
+display_ready() { [ -s "$session/display" ] && [ "$(tail -c1 "$session/display" | od -An -c | tr -d ' ')" = '\n' ]; }
+wait_for Xvfb "${started[-1]}" 60 display_ready
+export DISPLAY=":$(head -n1 "$session/display")"
+wait_for Xvfb "${started[-1]}" 60 xdpyinfo
+
+# --- Session D-Bus on a private socket; it prints its address once it listens.
+dbus-daemon --session --nofork --nopidfile --address="unix:path=$session/runtime/bus" \
+    --print-address=3 3>"$session/bus-address" </dev/null >"$session/logs/dbus.log" 2>&1 &
+remember $!
+wait_for dbus-daemon "${started[-1]}" 60 test -s "$session/bus-address"
+export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$session/bus-address")"
+wait_for dbus-daemon "${started[-1]}" 60 dbus-send --session --print-reply \
+    --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId
+
+# --- PulseAudio with a null sink as default. Clients never autospawn another server.
+mkdir -p "$session/runtime/pulse"
+chmod 700 "$session/runtime/pulse"
+cat >"$session/pulse-client.conf" <<EOF
+autospawn = no
+EOF
+cat >"$session/pulse-session.pa" <<EOF
+load-module module-native-protocol-unix socket=$session/runtime/pulse/native auth-anonymous=1
+load-module module-null-sink sink_name=pingora_test sink_properties=device.description=pingora_test
+set-default-sink pingora_test
+set-default-source pingora_test.monitor
+EOF
+export PULSE_CLIENTCONFIG="$session/pulse-client.conf"
+PULSE_RUNTIME_PATH="$session/runtime/pulse" PULSE_STATE_PATH="$session/state/pulse" \
+    pulseaudio -n -F "$session/pulse-session.pa" --daemonize=no --exit-idle-time=-1 \
+    --use-pid-file=no --system=no --log-target=stderr \
+    </dev/null >"$session/logs/pulseaudio.log" 2>&1 &
+remember $!
+export PULSE_SERVER="unix:$session/runtime/pulse/native"
+export PULSE_SINK=pingora_test
+sink_ready() { pactl list short sinks 2>/dev/null | grep -q pingora_test; }
+wait_for pulseaudio "${started[-1]}" 60 sink_ready
+
+# --- Window manager with a tray: ready once it owns the tray selection of screen 0.
+tray_owned() {
+    python3 - <<'EOF'
+import ctypes, sys
+x = ctypes.CDLL("libX11.so.6")
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+x.XGetSelectionOwner.restype = ctypes.c_ulong
+x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+d = x.XOpenDisplay(None)
+sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
+EOF
+}
+if [ "$want_wm" = 1 ]; then
+    mkdir -p "$session/icewm"
+    cat >"$session/icewm/preferences" <<EOF
+TaskBarShowTray=1
+TaskBarEnableSystemTray=1
+TaskBarShowClock=0
+TaskBarShowMailboxStatus=0
+TaskBarShowCPUStatus=0
+TaskBarShowNetStatus=0
+ShowPopupsAbovePointer=0
+EOF
+    ICEWM_PRIVCFG="$session/icewm" icewm </dev/null >"$session/logs/icewm.log" 2>&1 &
+    remember $!
+    wait_for icewm "${started[-1]}" 60 tray_owned
+fi
+
+# --- Notification daemon: ready once it owns the notifications name on the bus.
+notifications_owned() {
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications |
+        grep -q 'boolean true'
+}
+if [ "$want_notifications" = 1 ]; then
+    dunst -config /dev/null </dev/null >"$session/logs/dunst.log" 2>&1 &
+    remember $!
+    wait_for dunst "${started[-1]}" 60 notifications_owned
+fi
+
+# --- The command. It runs in the background so that a signal to this script is handled at
+# once (and passed on to the command) instead of after the command ends.
+"$@" <&0 &
+command_pid=$!
+echo "$command_pid" >>"$pidfile"
+wait "$command_pid"
+rc=$?
+command_pid=
+exit "$rc"
