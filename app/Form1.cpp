@@ -105,6 +105,7 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
     buildLayout();
     wireEvents();
     watchPointer();
+    wireHistoryCommands();
 }
 
 Form1::~Form1() = default;

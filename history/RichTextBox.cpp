@@ -1,0 +1,63 @@
+#include "history/RichTextBox.h"
+
+#include "app/Failure.h"
+#include "history/Background.h"
+#include "history/DesktopText.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <limits>
+
+RichTextBox::RichTextBox(QObject* parent)
+    : QObject(parent), m_maxLength(std::numeric_limits<qint64>::max())
+{
+}
+
+void RichTextBox::loadFile(const QString& path)
+{
+    m_text.clear();
+    m_selStart = m_selLength = 0;
+    QByteArray loaded;
+    const qint64 limit = m_maxLength;
+    runInBackground([&] { loaded = DesktopText::readFile(path, limit); });
+    // Assigned at the end, so that another load that ran inside the wait cannot be mixed
+    // with this one.
+    m_text = loaded;
+    m_selStart = m_selLength = 0;
+}
+
+void RichTextBox::setSelStart(qsizetype start)
+{
+    m_selStart = qBound(qsizetype(0), start, m_text.size());
+    m_selLength = 0;
+}
+
+void RichTextBox::setSelLength(qsizetype length)
+{
+    m_selLength = qBound(qsizetype(0), length, m_text.size() - m_selStart);
+}
+
+QByteArray RichTextBox::selectedText() const
+{
+    // The whole text is shared, not copied: a log may be a gigabyte.
+    if (m_selStart == 0 && m_selLength == m_text.size())
+        return m_text;
+    return m_text.mid(m_selStart, m_selLength);
+}
+
+void RichTextBox::copy() const
+{
+    if (m_selLength == 0)
+        return;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw Failure(QStringLiteral("There is no window system with a clipboard to copy to."));
+    // Handed over as UTF-8 bytes rather than as a QString: the clipboard then serves every
+    // program that pastes straight from these bytes, without a second copy of the text in
+    // UTF-16 and without converting it again on every paste.
+    auto* mime = new QMimeData;
+    const QByteArray selected = selectedText();
+    mime->setData(QStringLiteral("text/plain"), selected);
+    mime->setData(QStringLiteral("text/plain;charset=utf-8"), selected);
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+}
