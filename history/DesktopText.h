@@ -27,7 +27,7 @@ class TooLarge : public Failure
 };
 
 /// Bytes read from the file at a time; small enough to stay in the processor's cache.
-inline constexpr qsizetype kChunkBytes = 1 << 20;
+inline constexpr qsizetype kChunkBytes = 64 << 10;
 
 /// Copies [@p begin, @p end) to @p out with every CR LF pair turned into LF and returns the
 /// end of what was written; @p out has room for as many bytes as the input and does not

@@ -34,12 +34,16 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
 
 QString HistoryCommands::tooLargeToCopy(qint64 logBytes, qint64 limitBytes)
 {
+    // Whole megabytes of 1,048,576 bytes, the log's rounded up and the limit's down, so that a
+    // log just over the limit never reads as the same size.
+    constexpr qint64 kMegabyte = 1 << 20;
     const QLocale locale;
-    return QStringLiteral("The history log is too large to copy to the clipboard: it holds %1, "
-                          "and the clipboard takes up to %2.\n"
+    return QStringLiteral("The history log is too large to copy to the clipboard: it holds %1 MB, "
+                          "and the clipboard takes up to %2 MB.\n"
                           "Use \"View History Log\" to open it, or \"Clear History Log\" to "
                           "start a new one.")
-        .arg(locale.formattedDataSize(logBytes, 2), locale.formattedDataSize(limitBytes, 2));
+        .arg(locale.toString((logBytes + kMegabyte - 1) / kMegabyte),
+             locale.toString(limitBytes / kMegabyte));
 }
 
 RichTextBox& HistoryCommands::RichTextBox1(Form1& form)

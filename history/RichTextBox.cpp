@@ -5,9 +5,18 @@
 #include "history/DesktopText.h"
 
 #include <QClipboard>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <limits>
+#include <utility>
+
+namespace {
+
+// Files up to this size are read without a worker thread: a few milliseconds of reading.
+constexpr qint64 kReadAtOnceBytes = 4 << 20;
+
+} // namespace
 
 RichTextBox::RichTextBox(QObject* parent)
     : QObject(parent), m_maxLength(std::numeric_limits<qint64>::max())
@@ -16,11 +25,21 @@ RichTextBox::RichTextBox(QObject* parent)
 
 void RichTextBox::loadFile(const QString& path)
 {
-    m_text.clear();
+    // Freed on the worker: giving back a gigabyte of memory takes a noticeable moment.
+    QByteArray previous = std::exchange(m_text, QByteArray());
     m_selStart = m_selLength = 0;
     QByteArray loaded;
     const qint64 limit = m_maxLength;
-    runInBackground([&] { loaded = DesktopText::readFile(path, limit); });
+    if (QFileInfo(path).size() <= kReadAtOnceBytes) {
+        // Read before a thread could even start; the window does not notice.
+        previous = QByteArray();
+        loaded = DesktopText::readFile(path, limit);
+    } else {
+        runInBackground([&] {
+            previous = QByteArray();
+            loaded = DesktopText::readFile(path, limit);
+        });
+    }
     // Assigned at the end, so that another load that ran inside the wait cannot be mixed
     // with this one.
     m_text = loaded;

@@ -29,9 +29,9 @@ QByteArray convert(const QByteArray& text)
 QList<QByteArray> mixedTexts()
 {
     QRandomGenerator random(20210831);
-    const char alphabet[] = {'\r', '\n', 'a', 'B', char(0xC3), char(0xBC)};
+    const char alphabet[] = {'\r', '\n', 'a', 'B', char(0xC3), char(0xBC), ' ', '1', ':', '/'};
     QList<QByteArray> texts;
-    for (int length = 0; length < 80; ++length)
+    for (int length = 0; length < 160; ++length)
         for (int round = 0; round < 40; ++round) {
             QByteArray text;
             for (int i = 0; i < length; ++i)
