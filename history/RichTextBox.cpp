@@ -13,8 +13,8 @@
 
 namespace {
 
-// Files up to this size are read without a worker thread: a few milliseconds of reading.
-constexpr qint64 kReadAtOnceBytes = 4 << 20;
+// Texts up to this size are read and freed without a worker thread: a few milliseconds.
+constexpr qint64 kAtOnceBytes = 4 << 20;
 
 } // namespace
 
@@ -30,8 +30,8 @@ void RichTextBox::loadFile(const QString& path)
     m_selStart = m_selLength = 0;
     QByteArray loaded;
     const qint64 limit = m_maxLength;
-    if (QFileInfo(path).size() <= kReadAtOnceBytes) {
-        // Read before a thread could even start; the window does not notice.
+    if (QFileInfo(path).size() <= kAtOnceBytes && previous.size() <= kAtOnceBytes) {
+        // Done before a thread could even start; the window does not notice.
         previous = QByteArray();
         loaded = DesktopText::readFile(path, limit);
     } else {
@@ -78,5 +78,15 @@ void RichTextBox::copy() const
     const QByteArray selected = selectedText();
     mime->setData(QStringLiteral("text/plain"), selected);
     mime->setData(QStringLiteral("text/plain;charset=utf-8"), selected);
-    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // A large text this program copied before would be freed by Qt as it is replaced, on
+    // this thread; it is held back and freed on a worker instead. (Only a text of our own is
+    // looked at: reading another program's would transfer it.)
+    QByteArray replaced;
+    if (clipboard->ownsClipboard())
+        if (const QMimeData* current = clipboard->mimeData(QClipboard::Clipboard))
+            replaced = current->data(QStringLiteral("text/plain"));
+    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    if (replaced.size() > kAtOnceBytes)
+        runInBackground([&] { replaced = QByteArray(); });
 }
