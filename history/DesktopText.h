@@ -7,7 +7,8 @@
 
 /// Text files read for the Linux desktop, whose text uses LF alone as the line end: every
 /// CR LF pair becomes LF, every other byte stays as it is (the bytes are UTF-8 text, as the
-/// program writes it).
+/// program writes it). The history log is written with CR LF; pasted as it stands, each CR
+/// would show as a stray "^M" in editors and act as an extra Enter in a terminal.
 namespace DesktopText {
 
 /// Thrown when a file holds more bytes than the reader was allowed to take.

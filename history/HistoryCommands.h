@@ -21,10 +21,10 @@ inline const QString kConfirmClear =
 ///
 /// The program serves a copied text to every program that pastes it for as long as it owns
 /// the clipboard, so it keeps the whole text in memory, and each program that pastes needs as
-/// much again or more. Measured on an X server with xclip, 1 GiB takes about 8 s to paste
-/// (2 GiB about 11 s, while the window stays responsive); X's own announcement of a large
-/// transfer cannot go beyond 4 GiB. 1 GiB is about a year of one-second beeps: larger logs
-/// are better opened with "View History Log" than pasted.
+/// much again or more. Through the X server the transfer itself works beyond that (measured
+/// with xclip up to 2 GiB; X announces a large transfer with a 32-bit size, so 4 GiB is its
+/// ceiling), but pasting 1 GiB already took 8 to 24 s. 1 GiB is about a year of one-second
+/// beeps; a larger log is better opened with "View History Log" than pasted.
 inline constexpr qint64 kClipboardLimitBytes = qint64(1) << 30;
 
 /// Told instead of copying a log of @p logBytes that is larger than @p limitBytes.
