@@ -9,7 +9,7 @@
 #     this test, made the default through the freedesktop configuration) with the log's path,
 #     and does not wait for it;
 #   - "Copy History To Clipboard" puts exactly the three lines on the X clipboard, with LF
-#     line ends, as xclip reads it;
+#     line ends, as xclip reads it, and a log of 65 MB whole;
 #   - "Clear History Log" answered No (Alt+N) keeps the log, answered Yes (Alt+Y) removes it
 #     and shows nothing afterwards.
 set -u
@@ -141,6 +141,19 @@ xclip -o -selection clipboard -t TARGETS | grep -qx UTF8_STRING ||
     fail "the clipboard offers no UTF8_STRING text"
 cmp -s "$log" "$work/three-lines.txt" || fail "copying changed the log"
 pass "Copy History To Clipboard puts the three lines on the X clipboard"
+
+# --- A large log (65 MB, more than X passes in one piece) is copied whole, also when it
+# replaces a large copy of its own.
+yes 'Beeped at 8/31/2021 3:04:05 PM' | head -n 2100000 >"$work/large-lf.txt"
+sed 's/$/\r/' "$work/large-lf.txt" >"$log"
+copy_history_to_clipboard
+sleep 1
+copy_history_to_clipboard
+wait_until 60 clipboard_is "$work/large-lf.txt" ||
+    fail "the clipboard holds $(xclip -o -selection clipboard | wc -c) bytes of a large log"
+no_message_box || fail "copying a large log showed a message"
+pass "Copy History To Clipboard copies a large log whole, twice in a row"
+cp "$work/three-lines.txt" "$log"
 
 # --- Clear: No keeps the log, Yes removes it, and nothing is shown afterwards.
 answer_box() {
