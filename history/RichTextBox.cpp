@@ -65,7 +65,7 @@ QByteArray RichTextBox::selectedText() const
     return m_text.mid(m_selStart, m_selLength);
 }
 
-void RichTextBox::copy() const
+void RichTextBox::copy()
 {
     if (m_selLength == 0)
         return;
@@ -78,15 +78,14 @@ void RichTextBox::copy() const
     const QByteArray selected = selectedText();
     mime->setData(QStringLiteral("text/plain"), selected);
     mime->setData(QStringLiteral("text/plain;charset=utf-8"), selected);
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    // A large text this program copied before would be freed by Qt as it is replaced, on
-    // this thread; it is held back and freed on a worker instead. (Only a text of our own is
-    // looked at: reading another program's would transfer it.)
+    // The clipboard frees what it held when it takes the new text, on this thread; a large
+    // text of an earlier copy (still there unless another program took the clipboard) is
+    // held back and freed on a worker instead.
     QByteArray replaced;
-    if (clipboard->ownsClipboard())
-        if (const QMimeData* current = clipboard->mimeData(QClipboard::Clipboard))
-            replaced = current->data(QStringLiteral("text/plain"));
-    clipboard->setMimeData(mime, QClipboard::Clipboard);
+    if (m_copied)
+        replaced = m_copied->data(QStringLiteral("text/plain"));
+    QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
+    m_copied = mime;
     if (replaced.size() > kAtOnceBytes)
         runInBackground([&] { replaced = QByteArray(); });
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMimeData>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 /// The staging box through which "Copy History To Clipboard" puts the log on the clipboard:
@@ -44,11 +46,12 @@ class RichTextBox : public QObject
     /// Puts the selected text on the system clipboard as plain text. With nothing selected
     /// the clipboard keeps what it had.
     /// @throws Failure when there is no window system with a clipboard.
-    void copy() const;
+    void copy();
 
   private:
     QByteArray m_text;
     qsizetype m_selStart = 0;
     qsizetype m_selLength = 0;
     qint64 m_maxLength;
+    QPointer<QMimeData> m_copied; // on the clipboard until the clipboard replaces it
 };
