@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <limits>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -80,12 +81,12 @@ void RichTextBox::copy()
     mime->setData(QStringLiteral("text/plain;charset=utf-8"), selected);
     // The clipboard frees what it held when it takes the new text, on this thread; a large
     // text of an earlier copy (still there unless another program took the clipboard) is
-    // held back and freed on a worker instead.
+    // held back and freed by a thread of its own instead, which nothing needs to wait for.
     QByteArray replaced;
     if (m_copied)
         replaced = m_copied->data(QStringLiteral("text/plain"));
     QGuiApplication::clipboard()->setMimeData(mime, QClipboard::Clipboard);
     m_copied = mime;
     if (replaced.size() > kAtOnceBytes)
-        runInBackground([&] { replaced = QByteArray(); });
+        std::thread([text = std::move(replaced)]() mutable { text = QByteArray(); }).detach();
 }
