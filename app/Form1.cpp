@@ -110,6 +110,7 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
     wireEvents();
     watchPointer();
     wireBeepCommands();
+    wireHistoryCommands();
 }
 
 Form1::~Form1()

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class Form1;
+class RichTextBox;
+
+/// The history log commands of the main window: "View History Log" (Form1::PushButton3_Click),
+/// "Copy History To Clipboard" (Form1::PushButton8_Click) and "Clear History Log"
+/// (Form1::PushButton12_Click), with the texts they show.
+namespace HistoryCommands {
+
+/// Shown by "View History Log" when there is no log.
+inline const QString kNoHistoryToView =
+    QStringLiteral("There isn't a history to view because actions have not been performed yet.");
+/// Asked by "Clear History Log" before the log is deleted.
+inline const QString kConfirmClear =
+    QStringLiteral("Are you sure you want to delete the history log and start over?");
+
+/// The largest log that "Copy History To Clipboard" puts on the clipboard: 1 GiB.
+///
+/// The program serves a copied text to every program that pastes it for as long as it owns
+/// the clipboard, so it keeps the whole text in memory, and each program that pastes needs as
+/// much again or more. Through the X server the transfer itself works beyond that (measured
+/// with xclip up to 2 GiB; X announces a large transfer with a 32-bit size, so 4 GiB is its
+/// ceiling), but pasting 1 GiB already took 8 to 24 s. 1 GiB is about a year of one-second
+/// beeps; a larger log is better opened with "View History Log" than pasted.
+inline constexpr qint64 kClipboardLimitBytes = qint64(1) << 30;
+
+/// Told instead of copying a log of @p logBytes that is larger than @p limitBytes.
+QString tooLargeToCopy(qint64 logBytes, qint64 limitBytes);
+
+/// The window's staging box for the clipboard copy, the QObject child named "RichTextBox1".
+RichTextBox& RichTextBox1(Form1& form);
+
+} // namespace HistoryCommands
