@@ -29,6 +29,11 @@ cleanup() {
     for pid in $program_pid $bus_pid $xvfb_pid; do
         kill "$pid" 2>/dev/null || true
     done
+    if [[ $status -ne 0 ]]; then
+        for log in "$work"/launch.log "$work"/prefix-run.log; do
+            [[ -s $log ]] && printf '\n%s:\n%s\n' "Output of the program ($(basename "$log"))" "$(tail -n 30 "$log")"
+        done
+    fi
     if [[ $status -ne 0 && -n $installed_by_us ]]; then
         echo "Removing the package after the failure."
         apt-get remove -y -q pingora >/dev/null || true
@@ -111,7 +116,8 @@ check_tree() {
 
 # A private X display and session bus, so that nothing of the machine's desktop is touched.
 start_desktop() {
-    Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+    # -noreset: a program starting just as the previous one left must not meet a server reset.
+    Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp -noreset 5>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [[ -s $work/display ]] && break
