@@ -11,6 +11,8 @@ packages=(
     # notification daemon, sound server, input and clipboard tools, validators
     xvfb xauth dbus dbus-x11 icewm dunst pulseaudio sox xdotool xclip x11-utils imagemagick
     desktop-file-utils appstream lintian dpkg-dev file
+    # package round trip: starting the program from its desktop entry (gio)
+    libglib2.0-bin
 )
 
 missing=()
