@@ -4,6 +4,7 @@
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
 #include "app/Failure.h"
+#include "beep/IntervalSave.h"
 #include "history/RichTextBox.h"
 
 #include <QClipboard>
@@ -312,6 +313,10 @@ class HistoryCommandsTest : public QObject
         QCOMPARE(answerer.seen().size(), 1);
         QCOMPARE(answerer.seen()[0].text, HistoryCommands::kNoHistoryToView);
         QVERIFY(window.openedUrls.isEmpty());
+
+        // The next beep starts a new log of one line.
+        IntervalSave::BeepNow(form);
+        QCOMPARE(readFile(form.HistoryLogPath).count("\r\n"), 1);
     }
 };
 
