@@ -39,6 +39,9 @@ class PointerFeedback : public QObject
     /// The pointer shown for Custom, for instance the hand read from the cursor file.
     void setCustomCursor(const QCursor& cursor);
 
+    /// The custom pointer, when one was given.
+    const std::optional<QCursor>& customCursor() const { return m_customCursor; }
+
     /// The current pointer setting: Default, Busy or Custom.
     int value() const { return m_value; }
     /// Shows the hourglass until setDefault(); mouse movement leaves it in place.

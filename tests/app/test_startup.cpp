@@ -3,6 +3,7 @@
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
 #include "app/WindowTimer.h"
+#include "appearance/PointerFeedback.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -252,6 +253,36 @@ class TestStartup : public QObject
             Form1& form = window.load();
             QVERIFY(!form.Check4->isChecked());
             QVERIFY(!form.Check8->isChecked());
+        }
+    }
+
+    void programIconAndHandPointer()
+    {
+        TestWindow window;
+        QVERIFY(QFile::copy(qEnvironmentVariable("PINGORA_PROGRAM_DIR") + "/HAND-M.CUR",
+                            window.programFolder + "/HAND-M.CUR"));
+        ModalAnswerer answerer;
+        Form1& form = window.load();
+        QVERIFY(answerer.seen().isEmpty());
+        QVERIFY(!form.windowIcon().isNull());
+        QVERIFY(form.windowIcon().availableSizes().contains(QSize(32, 32)));
+        QVERIFY(form.Pointer->customCursor().has_value());
+        QCOMPARE(form.Pointer->customCursor()->hotSpot(), QPoint(11, 2));
+    }
+
+    void badHandPointerIsReportedAndStartupGoesOn()
+    {
+        for (const QByteArray& content : {QByteArray(), QByteArray("not a cursor at all")}) {
+            TestWindow window;
+            QFile file(window.programFolder + "/HAND-M.CUR");
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+            file.close();
+            ModalAnswerer answerer;
+            Form1& form = window.load();
+            QCOMPARE(answerer.reportedLines(), QList<int>{128});
+            QVERIFY(!form.Pointer->customCursor().has_value());
+            QCOMPARE(form.Timer1->Interval(), 1000);
         }
     }
 
