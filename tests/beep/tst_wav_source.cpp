@@ -4,6 +4,7 @@
 
 #include "WavBytes.h"
 #include "beep/DecodedSource.h"
+#include "beep/MediaPlayer.h"
 #include "beep/PcmSource.h"
 #include "beep/WavSource.h"
 
@@ -209,6 +210,12 @@ class TestWavSource : public QObject
         QTest::newRow("device") << "/dev/zero"
                                 << "Not a regular file";
         QTest::newRow("fifo") << m_dir.filePath(QStringLiteral("fifo")) << "Not a regular file";
+        QTest::newRow("text") << fileWith(m_dir, "some notes\n", "notes.wav")->fileName()
+                              << "Not a sound file";
+        QTest::newRow("zeros") << fileWith(m_dir, QByteArray(4096, 0), "zeros.wav")->fileName()
+                               << "Not a sound file";
+        QTest::newRow("empty") << fileWith(m_dir, {}, "empty.wav")->fileName()
+                               << "Not a sound file";
     }
 
     void openRefusesWhatIsNotAFile()
@@ -226,5 +233,11 @@ class TestWavSource : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestWavSource)
+int main(int argc, char** argv)
+{
+    MediaPlayer::chooseBackend();
+    QCoreApplication app(argc, argv);
+    TestWavSource test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_wav_source.moc"

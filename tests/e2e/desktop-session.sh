@@ -81,7 +81,10 @@ cleanup() {
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
-    [ -n "${watchdog_pid:-}" ] && kill -TERM "$watchdog_pid" 2>/dev/null
+    if [ -n "${watchdog_pid:-}" ]; then
+        kill -TERM "$watchdog_pid" 2>/dev/null
+        wait "$watchdog_pid" 2>/dev/null
+    fi
     if [ "$keep" = 1 ]; then
         echo "desktop-session: kept $session" >&2
     else
@@ -116,8 +119,13 @@ wait_for() {
 # trap (e.g. by SIGKILL from a test runner's timeout). It only signals the PIDs in $pidfile.
 (
     trap '' INT HUP
-    trap 'exit 0' TERM
-    while kill -0 $$ 2>/dev/null; do sleep 1; done
+    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
+    nap=
+    while kill -0 $$ 2>/dev/null; do
+        sleep 1 &
+        nap=$!
+        wait "$nap"
+    done
     while read -r pid; do kill -TERM "$pid" 2>/dev/null; done <"$pidfile"
     sleep 2
     while read -r pid; do kill -KILL "$pid" 2>/dev/null; done <"$pidfile"
