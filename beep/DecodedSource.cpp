@@ -1,5 +1,6 @@
 #include "beep/DecodedSource.h"
 
+#include <QSignalBlocker>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
@@ -95,7 +96,11 @@ bool DecodedSource::atEnd() const
 
 bool DecodedSource::rewind()
 {
-    m_decoder.stop();
+    {
+        // stop() reports the old run as finished; that end is not the new run's.
+        const QSignalBlocker quiet(m_decoder);
+        m_decoder.stop();
+    }
     m_buffer = {};
     m_offset = 0;
     m_finished = false;

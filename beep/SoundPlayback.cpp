@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QMediaDevices>
 #include <QMutexLocker>
+#include <QScopedValueRollback>
 
 Q_LOGGING_CATEGORY(lcSound, "pingora.sound", QtWarningMsg)
 
@@ -97,8 +98,11 @@ bool SoundPlayback::openOutput()
 
 void SoundPlayback::feed()
 {
-    if (!m_source)
+    // A source may signal from inside a call made here (a decoder that stops or fails);
+    // the loop below already handles what that signal reports.
+    if (!m_source || m_feeding)
         return;
+    const QScopedValueRollback feeding(m_feeding, true);
     if (m_sinceProgress.elapsed() > kStallLimitMs || (m_draining && playedOut())) {
         release();
         return;
