@@ -27,6 +27,26 @@ namespace {
 // The longest the window may wait for the player, in a call or between two events.
 constexpr qint64 kMaxHoldUpMs = 50;
 
+// Runs a timing check up to three times: a busy machine may freeze this test for a moment
+// once, while a player that blocks the window does so every time.
+template <typename Attempt> void retryTimed(Attempt attempt)
+{
+    QString verdict;
+    for (int i = 1; i <= 3; ++i) {
+        verdict = attempt();
+        if (verdict.isEmpty())
+            return;
+        qWarning("attempt %d: %s", i, qPrintable(verdict));
+    }
+    QFAIL(qPrintable(verdict));
+}
+
+QString heldUp(const char* what, qint64 ms)
+{
+    return ms < kMaxHoldUpMs ? QString()
+                             : QStringLiteral("%1 held up the window %2 ms").arg(what).arg(ms);
+}
+
 int threadCount()
 {
     return static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
@@ -130,15 +150,18 @@ class TestMediaPlayer : public QObject
                 QSKIP("this user can read any file");
         }
         MediaPlayer player;
-        QElapsedTimer clock;
-        clock.start();
-        try {
-            player.setUrl(path);
-            QFAIL("no failure reported");
-        } catch (const Failure& failure) {
-            QCOMPARE(failure.description(), reason);
-        }
-        QVERIFY(clock.elapsed() < kMaxHoldUpMs);
+        retryTimed([&]() -> QString {
+            QElapsedTimer clock;
+            clock.start();
+            try {
+                player.setUrl(path);
+                return QStringLiteral("no failure reported");
+            } catch (const Failure& failure) {
+                if (failure.description() != reason)
+                    return QStringLiteral("reported \"%1\"").arg(failure.description());
+            }
+            return heldUp("failing", clock.elapsed());
+        });
     }
 
     void emptyPathStops()
@@ -171,58 +194,68 @@ class TestMediaPlayer : public QObject
         QFETCH(QString, path);
         MediaPlayer player;
         QSignalSpy applied(&player, &MediaPlayer::requestApplied);
-        EventLoopWatch watch;
-        QElapsedTimer clock;
-        for (int i = 0; i < 3; ++i) {
-            applied.clear();
-            clock.start();
-            player.setLoop(false);
-            player.close();
-            player.setUrl(path);
-            QVERIFY2(clock.elapsed() < kMaxHoldUpMs, qPrintable(QString::number(clock.elapsed())));
-            QTest::qWait(100);
-        }
+        retryTimed([&]() -> QString {
+            EventLoopWatch watch;
+            QElapsedTimer clock;
+            qint64 slowestCall = 0;
+            for (int i = 0; i < 3; ++i) {
+                applied.clear();
+                clock.start();
+                player.setLoop(false);
+                player.close();
+                player.setUrl(path);
+                slowestCall = std::max(slowestCall, clock.elapsed());
+                QTest::qWait(100);
+            }
 #ifdef PINGORA_DEAD_SOUND_SERVER
-        // The sound thread may be stuck on the server; that must not matter to the window.
-        QTest::qWait(300);
+            // The sound thread may be stuck on the server; that must not matter to the window.
+            QTest::qWait(300);
 #else
-        QTRY_VERIFY_WITH_TIMEOUT(!applied.isEmpty(), 5000);
+            if (!QTest::qWaitFor([&] { return !applied.isEmpty(); }, 5000))
+                return QStringLiteral("the sound thread never acted on the request");
 #endif
-        clock.start();
-        player.close();
-        QVERIFY(clock.elapsed() < kMaxHoldUpMs);
-        QVERIFY2(watch.longestGapMs() < kMaxHoldUpMs,
-                 qPrintable(QString::number(watch.longestGapMs())));
+            clock.start();
+            player.close();
+            slowestCall = std::max(slowestCall, clock.elapsed());
+            if (auto verdict = heldUp("a call", slowestCall); !verdict.isEmpty())
+                return verdict;
+            return heldUp("the player", watch.longestGapMs());
+        });
     }
 
     void manyQuickRequestsStayPrompt()
     {
         const QString path = writeFile(QStringLiteral("quick.wav"), ToneWav::make({}, 880, 0.2));
         MediaPlayer player;
-        EventLoopWatch watch;
-        QElapsedTimer clock;
-        clock.start();
-        for (int i = 0; i < 200; ++i) {
-            player.close();
-            player.setUrl(path);
-            if (i % 20 == 0)
-                QCoreApplication::processEvents();
-        }
-        QVERIFY2(clock.elapsed() < 4 * kMaxHoldUpMs, qPrintable(QString::number(clock.elapsed())));
-        QTest::qWait(200);
-        QVERIFY(watch.longestGapMs() < kMaxHoldUpMs);
+        retryTimed([&]() -> QString {
+            EventLoopWatch watch;
+            QElapsedTimer clock;
+            clock.start();
+            for (int i = 0; i < 200; ++i) {
+                player.close();
+                player.setUrl(path);
+                if (i % 20 == 0)
+                    QCoreApplication::processEvents();
+            }
+            if (clock.elapsed() > 4 * kMaxHoldUpMs)
+                return QStringLiteral("200 requests took %1 ms").arg(clock.elapsed());
+            QTest::qWait(200);
+            return heldUp("the player", watch.longestGapMs());
+        });
     }
 
     void destroyingAPlayingPlayerIsPrompt()
     {
         const QString path = writeFile(QStringLiteral("long.wav"), ToneWav::make({}, 440, 3.0));
-        QElapsedTimer clock;
-        auto player = std::make_unique<MediaPlayer>();
-        player->setUrl(path);
-        QTest::qWait(100);
-        clock.start();
-        player.reset();
-        QVERIFY(clock.elapsed() < kMaxHoldUpMs);
+        retryTimed([&]() -> QString {
+            QElapsedTimer clock;
+            auto player = std::make_unique<MediaPlayer>();
+            player->setUrl(path);
+            QTest::qWait(100);
+            clock.start();
+            player.reset();
+            return heldUp("destroying the player", clock.elapsed());
+        });
     }
 };
 
