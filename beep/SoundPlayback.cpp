@@ -151,7 +151,7 @@ void SoundPlayback::feed()
             continue;
         }
         // Fill the output's buffer with silence so that even a very short sound starts, and
-        // let it play out; onOutputState() releases the output once the stream runs dry.
+        // let it play out: the output is released once the server has taken it all.
         const char silence = m_source->format().sampleFormat() == QAudioFormat::UInt8 ? '\x80' : 0;
         m_outputDevice->write(QByteArray(room, silence));
         m_draining = true;
