@@ -39,16 +39,7 @@ if [ $# -eq 0 ]; then
     exit 64
 fi
 
-# Unix socket paths are limited to 108 bytes, so stay short even if TMPDIR is long.
-base="${TMPDIR:-/tmp}"
-[ ${#base} -gt 40 ] && base=/tmp
-session=$(mktemp -d "$base/pingora-session.XXXXXX") || exit 70
-chmod 700 "$session"
-mkdir -p "$session"/{logs,runtime,config,data,cache,state,home,temp}
-chmod 700 "$session/runtime"
-pidfile="$session/started.pids"
-: >"$pidfile"
-
+session=
 started=()  # PIDs of the daemons started here, in start order
 command_pid=
 
@@ -87,7 +78,7 @@ cleanup() {
     fi
     if [ "$keep" = 1 ]; then
         echo "desktop-session: kept $session" >&2
-    else
+    elif [ -n "$session" ]; then
         rm -rf "$session"
     fi
     exit "$rc"
@@ -96,6 +87,16 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
+
+# Unix socket paths are limited to 108 bytes, so stay short even if TMPDIR is long.
+base="${TMPDIR:-/tmp}"
+[ ${#base} -gt 40 ] && base=/tmp
+session=$(mktemp -d "$base/pingora-session.XXXXXX") || exit 70
+chmod 700 "$session"
+mkdir -p "$session"/{logs,runtime,config,data,cache,state,home,temp}
+chmod 700 "$session/runtime"
+pidfile="$session/started.pids"
+: >"$pidfile"
 
 remember() {
     started+=("$1")
