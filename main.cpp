@@ -1,10 +1,12 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
+#include "beep/MediaPlayer.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    MediaPlayer::chooseBackend(); // before the application object exists
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pingora"));
     QApplication::setDesktopFileName(ProductInfo::kAppId);
@@ -12,5 +14,6 @@ int main(int argc, char** argv)
     Form1 form(Platform::real(), SettingsStore::forUser());
     form.Form_Load();
     form.showAsLoaded();
+    form.WindowsMediaPlayer1->prepare(); // in the background: the first beep comes on time too
     return QApplication::exec();
 }

@@ -1,5 +1,6 @@
 #include "beep/DecodedSource.h"
 
+#include <QSignalBlocker>
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
@@ -24,6 +25,24 @@ DecodedSource::DecodedSource(const QString& path)
     // device.
     m_decoder.setSource(QUrl::fromLocalFile(path));
     m_decoder.start();
+}
+
+bool DecodedSource::recognises(const QByteArray& head)
+{
+    const auto at = [&head](qsizetype offset, const char* magic) {
+        return head.mid(offset).startsWith(magic);
+    };
+    const bool mpegFrameSync = head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
+                               (static_cast<unsigned char>(head[1]) & 0xE0) == 0xE0;
+    return (at(0, "RIFF") && at(8, "WAVE")) || at(0, "RF64") || at(0, "BW64") ||
+           at(0, "riff") ||                  // Wave64
+           at(0, "OggS") || at(0, "fLaC") || // Ogg (Vorbis, Opus, FLAC), FLAC
+           at(0, "ID3") || mpegFrameSync ||  // MP3, MPEG audio, ADTS AAC
+           (at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"))) || at(0, ".snd") || at(0, "wvpk") ||
+           at(0, "caff") || at(4, "ftyp") || // WavPack, CAF, MP4/M4A
+           at(0, "#!AMR") || at(0, "Creative Voice File") || at(0, "MAC ") || at(0, "TTA1") ||
+           at(0, "\x30\x26\xB2\x75\x8E\x66\xCF\x11") || // ASF (WMA)
+           at(0, "\x1A\x45\xDF\xA3");                   // Matroska, WebM
 }
 
 DecodedSource::~DecodedSource()
@@ -77,7 +96,11 @@ bool DecodedSource::atEnd() const
 
 bool DecodedSource::rewind()
 {
-    m_decoder.stop();
+    {
+        // stop() reports the old run as finished; that end is not the new run's.
+        const QSignalBlocker quiet(m_decoder);
+        m_decoder.stop();
+    }
     m_buffer = {};
     m_offset = 0;
     m_finished = false;

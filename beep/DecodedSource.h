@@ -15,6 +15,11 @@ class DecodedSource : public PcmSource
   public:
     /// Starts decoding the file at \a path.
     explicit DecodedSource(const QString& path);
+
+    /// True if \a head, the first bytes of a file, begins like a sound file the decoder
+    /// reads. Anything else is kept from it: Qt 6.4 leaks a megabyte each time it gives up
+    /// probing a large file that is not sound, and may never report an error for one.
+    static bool recognises(const QByteArray& head);
     ~DecodedSource() override;
 
     QAudioFormat format() const override { return m_format; }

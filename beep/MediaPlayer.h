@@ -16,9 +16,13 @@ struct SoundRequest;
 /// never holds up the window; such problems stay silent, as with the player's error dialogs
 /// off. Nothing touches the sound system until the first sound (or prepare()).
 ///
-/// Plays WAV files (integer PCM of 8 to 32 bits, floating point, any channel count and rate)
-/// directly, and every other format that Qt's FFmpeg decoder reads (Ogg Vorbis and Opus, FLAC,
-/// MP3, AIFF, compressed WAV...).
+/// Plays WAV files (integer PCM of 8 to 32 bits, 32- or 64-bit floating point, any channel
+/// count and rate) directly, with the first sample at the sound server within a few
+/// milliseconds of setUrl(). Other sound files go through Qt's FFmpeg decoder: Ogg Vorbis,
+/// Opus, FLAC, MP3, AAC/M4A, AIFF, AU, WavPack, WMA and compressed WAV (mu-law, A-law, GSM;
+/// ADPCM may be cut short by Qt 6.4's decoder).
+///
+/// The three operations are virtual so that tests can put a recording player in its place.
 class MediaPlayer : public QObject
 {
     Q_OBJECT

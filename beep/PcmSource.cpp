@@ -33,6 +33,11 @@ std::unique_ptr<PcmSource> PcmSource::open(const QString& path, QString* whyNot)
     }
     if (auto wav = WavSource::create(file))
         return wav;
+    file->seek(0);
+    if (!DecodedSource::recognises(file->read(32))) {
+        *whyNot = QStringLiteral("Not a sound file");
+        return nullptr;
+    }
     file.reset();
     return std::make_unique<DecodedSource>(path);
 }

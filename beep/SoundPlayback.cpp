@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QMediaDevices>
 #include <QMutexLocker>
+#include <QScopedValueRollback>
 
 Q_LOGGING_CATEGORY(lcSound, "pingora.sound", QtWarningMsg)
 
@@ -97,8 +98,11 @@ bool SoundPlayback::openOutput()
 
 void SoundPlayback::feed()
 {
-    if (!m_source)
+    // A source may signal from inside a call made here (a decoder that stops or fails);
+    // the loop below already handles what that signal reports.
+    if (!m_source || m_feeding)
         return;
+    const QScopedValueRollback feeding(m_feeding, true);
     if (m_sinceProgress.elapsed() > kStallLimitMs || (m_draining && playedOut())) {
         release();
         return;
@@ -147,7 +151,7 @@ void SoundPlayback::feed()
             continue;
         }
         // Fill the output's buffer with silence so that even a very short sound starts, and
-        // let it play out; onOutputState() releases the output once the stream runs dry.
+        // let it play out: the output is released once the server has taken it all.
         const char silence = m_source->format().sampleFormat() == QAudioFormat::UInt8 ? '\x80' : 0;
         m_outputDevice->write(QByteArray(room, silence));
         m_draining = true;

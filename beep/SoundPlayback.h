@@ -52,6 +52,7 @@ class SoundPlayback : public QObject
     QByteArray m_pending;
     QTimer m_feeder;
     bool m_draining = false;
+    bool m_feeding = false;
     bool m_readSinceRewind = false;
     QElapsedTimer m_sinceProgress;
 };

@@ -39,16 +39,7 @@ if [ $# -eq 0 ]; then
     exit 64
 fi
 
-# Unix socket paths are limited to 108 bytes, so stay short even if TMPDIR is long.
-base="${TMPDIR:-/tmp}"
-[ ${#base} -gt 40 ] && base=/tmp
-session=$(mktemp -d "$base/pingora-session.XXXXXX") || exit 70
-chmod 700 "$session"
-mkdir -p "$session"/{logs,runtime,config,data,cache,state,home,temp}
-chmod 700 "$session/runtime"
-pidfile="$session/started.pids"
-: >"$pidfile"
-
+session=
 started=()  # PIDs of the daemons started here, in start order
 command_pid=
 
@@ -81,10 +72,13 @@ cleanup() {
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
-    [ -n "${watchdog_pid:-}" ] && kill -TERM "$watchdog_pid" 2>/dev/null
+    if [ -n "${watchdog_pid:-}" ]; then
+        kill -TERM "$watchdog_pid" 2>/dev/null
+        wait "$watchdog_pid" 2>/dev/null
+    fi
     if [ "$keep" = 1 ]; then
         echo "desktop-session: kept $session" >&2
-    else
+    elif [ -n "$session" ]; then
         rm -rf "$session"
     fi
     exit "$rc"
@@ -93,6 +87,16 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
+
+# Unix socket paths are limited to 108 bytes, so stay short even if TMPDIR is long.
+base="${TMPDIR:-/tmp}"
+[ ${#base} -gt 40 ] && base=/tmp
+session=$(mktemp -d "$base/pingora-session.XXXXXX") || exit 70
+chmod 700 "$session"
+mkdir -p "$session"/{logs,runtime,config,data,cache,state,home,temp}
+chmod 700 "$session/runtime"
+pidfile="$session/started.pids"
+: >"$pidfile"
 
 remember() {
     started+=("$1")
@@ -116,8 +120,13 @@ wait_for() {
 # trap (e.g. by SIGKILL from a test runner's timeout). It only signals the PIDs in $pidfile.
 (
     trap '' INT HUP
-    trap 'exit 0' TERM
-    while kill -0 $$ 2>/dev/null; do sleep 1; done
+    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
+    nap=
+    while kill -0 $$ 2>/dev/null; do
+        sleep 1 &
+        nap=$!
+        wait "$nap"
+    done
     while read -r pid; do kill -TERM "$pid" 2>/dev/null; done <"$pidfile"
     sleep 2
     while read -r pid; do kill -KILL "$pid" 2>/dev/null; done <"$pidfile"

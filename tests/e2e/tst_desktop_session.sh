@@ -1,0 +1,80 @@
+#!/bin/bash
+# The private desktop session: inside it every service answers on the private addresses;
+# its command's exit code comes back; afterwards every process it started is gone, along
+# with its folder, while a process it did not start lives on.
+# Usage: tst_desktop_session.sh <path to desktop-session.sh>
+
+set -u
+session_script=$1
+scratch=$(mktemp -d)
+bystander_pid=
+trap 'kill "$bystander_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
+failures=0
+check() { # check <description> <command...>
+    local what=$1
+    shift
+    if "$@" >/dev/null 2>&1; then
+        echo "PASS   : $what"
+    else
+        echo "FAIL!  : $what"
+        failures=$((failures + 1))
+    fi
+}
+
+# A process of the same kind that the session must leave alone.
+sleep 600 &
+bystander_pid=$!
+
+export SCRATCH=$scratch
+"$session_script" --wm --notifications -- bash -c '
+    pgrep -P "$PPID" >"$SCRATCH/started"
+    echo "$PINGORA_SESSION_DIR" >"$SCRATCH/session-dir"
+    ok() { "$@" >/dev/null 2>&1 && echo yes || echo no; }
+    {
+        echo "display $(ok xdpyinfo)"
+        echo "sink $(pactl info 2>/dev/null | grep -c "Default Sink: pingora_test")"
+        echo "bus $(ok dbus-send --session --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId)"
+        echo "notifications $(dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Notifications | grep -c "boolean true")"
+        echo "wm $(ok xprop -root _NET_SUPPORTING_WM_CHECK)"
+        echo "private $(case "$XDG_RUNTIME_DIR$XDG_CONFIG_HOME$TEMP$HOME" in *"$PINGORA_SESSION_DIR"*) echo yes ;; *) echo no ;; esac)"
+    } >"$SCRATCH/seen"
+    exit 7
+'
+rc=$?
+
+check "the command's exit code comes back" test "$rc" -eq 7
+check "the X server answers" grep -qx "display yes" "$scratch/seen"
+check "the null sink is the default sink" grep -qx "sink 1" "$scratch/seen"
+check "the session bus answers" grep -qx "bus yes" "$scratch/seen"
+check "the notification daemon owns its name" grep -qx "notifications 1" "$scratch/seen"
+check "the window manager runs" grep -qx "wm yes" "$scratch/seen"
+check "the command's folders are private" grep -qx "private yes" "$scratch/seen"
+# Started: Xvfb, dbus-daemon, pulseaudio, icewm, dunst, a watchdog and the command.
+check "the session started its processes" test "$(wc -l <"$scratch/started")" -ge 6
+for pid in $(cat "$scratch/started"); do
+    check "process $pid is stopped" bash -c "! kill -0 $pid"
+done
+check "the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
+check "a process it did not start lives on" kill -0 "$bystander_pid"
+
+# Killed without a chance to clean up, the session is still taken down by its watchdog.
+"$session_script" -- bash -c 'pgrep -P "$PPID" >"$SCRATCH/started"; echo "$PINGORA_SESSION_DIR" >"$SCRATCH/session-dir"; exec sleep 600' &
+victim=$!
+for _ in $(seq 600); do [ -s "$scratch/session-dir" ] && [ -s "$scratch/started" ] && break; sleep 0.1; done
+kill -KILL "$victim"
+wait "$victim" 2>/dev/null
+deadline=$((SECONDS + 20))
+while [ $SECONDS -lt $deadline ]; do
+    alive=0
+    for pid in $(cat "$scratch/started"); do kill -0 "$pid" 2>/dev/null && alive=1; done
+    [ $alive = 0 ] && break
+    sleep 0.2
+done
+for pid in $(cat "$scratch/started"); do
+    check "after SIGKILL, process $pid is stopped" bash -c "! kill -0 $pid"
+done
+check "after SIGKILL, the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
+
+echo "Totals: $failures failed"
+[ "$failures" -eq 0 ]
