@@ -64,6 +64,46 @@ QString describe(const QList<Seen>& seen, Clock::time_point start)
     return text;
 }
 
+// One second of the countdown: the seconds left, and when the caption showing them was seen.
+struct Step
+{
+    int left;
+    Seen seen;
+};
+
+// The countdown as a person follows it from the first 00:00:04 on: 4, 3, 2, 1, 0 and again.
+// At 0 the beep's own captions may flash by, after which the 0 caption returns; a caption
+// that lasts only while the beep starts may show in place of the 0. Anything else is an
+// error, described in \a error.
+QList<Step> countdownSteps(const QList<Seen>& seen, QString* error)
+{
+    QList<Step> steps;
+    int expected = kIntervalSeconds - 1;
+    for (const Seen& s : seen) {
+        const int left = secondsLeft(s.caption);
+        if (steps.isEmpty() && left != expected)
+            continue; // before the first tick
+        const bool beepCaption =
+            s.caption == kBeepRunning || s.caption.startsWith(kBeepCompletePrefix);
+        const bool atZero = !steps.isEmpty() && steps.last().left == 0;
+        if (beepCaption && expected == 0) {
+            steps.append({0, s}); // the 0 caption came and went between two looks
+            expected = kIntervalSeconds - 1;
+        } else if ((beepCaption || left == 0) && atZero) {
+            continue; // still the beep at 0
+        } else if (left == expected) {
+            steps.append({left, s});
+            expected = left == 0 ? kIntervalSeconds - 1 : left - 1;
+        } else {
+            *error = QStringLiteral("\"%1\" shown where %2 s left were due")
+                         .arg(s.caption)
+                         .arg(expected);
+            break;
+        }
+    }
+    return steps;
+}
+
 } // namespace
 
 class TestCountdownBeeps : public QObject
@@ -76,8 +116,8 @@ class TestCountdownBeeps : public QObject
     ProgramRun m_program;
     Clock::time_point m_start;
     QList<Seen> m_seen;         // every change of caption, in order
-    QList<Seen> m_countdown;    // the countdown captions from the first 00:00:04 on
-    QList<Seen> m_beepCaptions; // the 00:00:00 caption of each beep
+    QList<Step> m_countdown;    // from the first 00:00:04 on
+    QList<Seen> m_beepCaptions; // the first caption seen at each beep
 
   private Q_SLOTS:
     void initTestCase()
@@ -117,8 +157,10 @@ class TestCountdownBeeps : public QObject
         QVERIFY2(frame && bar, "no frame with a progress bar in the window");
 
         const auto deadline = Clock::now() + std::chrono::seconds(kBeeps * kIntervalSeconds + 60);
-        int beepsSeen = 0;
-        while (Clock::now() < deadline) {
+        // Four whole intervals and the first second of the fifth.
+        const qsizetype wanted = kBeeps * kIntervalSeconds + 1;
+        QString error;
+        while (Clock::now() < deadline && m_countdown.size() < wanted && error.isEmpty()) {
             // Bar and caption change in one step of the program: a sample is kept only when
             // the bar read the same before and after the caption.
             const auto valueBefore = m_atspi.currentValue(*bar);
@@ -132,63 +174,35 @@ class TestCountdownBeeps : public QObject
                     seen.barMaximum = m_atspi.maximumValue(*bar);
                 }
                 m_seen.append(seen);
-                const int left = secondsLeft(caption);
-                if (left == 4 && beepsSeen == kBeeps)
-                    break; // the fifth interval has begun
-                if (left == 0 && m_seen.size() >= 2 &&
-                    secondsLeft(m_seen[m_seen.size() - 2].caption) == 1)
-                    ++beepsSeen;
+                m_countdown = countdownSteps(m_seen, &error);
             }
             QTest::qWait(40);
         }
         const QString seenText = describe(m_seen, m_start);
         qInfo("captions seen:%s", qPrintable(seenText));
+        QVERIFY2(error.isEmpty(), qPrintable(error + seenText));
+        QCOMPARE(m_countdown.size(), wanted);
 
         // Before the first tick the frame shows the caption of a count at zero.
-        const auto first = std::find_if(m_seen.begin(), m_seen.end(),
-                                        [](const Seen& s) { return secondsLeft(s.caption) == 4; });
-        QVERIFY2(first != m_seen.end(), qPrintable(seenText));
-        for (auto it = m_seen.begin(); it != first; ++it)
-            QVERIFY2(it->caption == kNextBeepPrefix + QStringLiteral("00:00:00"),
+        for (const Seen& s : std::as_const(m_seen)) {
+            if (s.at >= m_countdown.first().seen.at)
+                break;
+            QVERIFY2(s.caption == kNextBeepPrefix + QStringLiteral("00:00:00"),
                      qPrintable(seenText));
-
-        // From then on: 4, 3, 2, 1, 0 and again, each a second after the one before. Right
-        // after 0 the beep's own captions may flash by; the 0 caption returns after them.
-        int expected = 4;
-        for (auto it = first; it != m_seen.end(); ++it) {
-            const int left = secondsLeft(it->caption);
-            if (left < 0) {
-                const bool beepCaption =
-                    it->caption == kBeepRunning || it->caption.startsWith(kBeepCompletePrefix);
-                QVERIFY2(
-                    beepCaption && expected == 4,
-                    qPrintable(
-                        QStringLiteral("unexpected caption \"%1\":%2").arg(it->caption, seenText)));
-                continue;
-            }
-            if (left == 0 && expected == 4 && !m_countdown.isEmpty() &&
-                secondsLeft(m_countdown.last().caption) == 0)
-                continue; // the saved caption put back after the beep
-            QVERIFY2(left == expected,
-                     qPrintable(QStringLiteral("%1 s left shown where %2 s were due:%3")
-                                    .arg(left)
-                                    .arg(expected)
-                                    .arg(seenText)));
-            m_countdown.append(*it);
-            if (left == 0)
-                m_beepCaptions.append(*it);
-            expected = left == 0 ? kIntervalSeconds - 1 : left - 1;
         }
-        QCOMPARE(m_countdown.size(), kBeeps * kIntervalSeconds + 1);
+        for (const Step& step : std::as_const(m_countdown)) {
+            if (step.left == 0)
+                m_beepCaptions.append(step.seen);
+        }
         QCOMPARE(m_beepCaptions.size(), kBeeps);
 
         // One tick a second: the steps are a second apart and do not drift.
         QList<double> steps;
         for (qsizetype i = 1; i < m_countdown.size(); ++i)
-            steps.append(secondsBetween(m_countdown[i - 1].at, m_countdown[i].at));
+            steps.append(secondsBetween(m_countdown[i - 1].seen.at, m_countdown[i].seen.at));
         std::sort(steps.begin(), steps.end());
         const double median = steps[steps.size() / 2];
-        const double span = secondsBetween(m_countdown.first().at, m_countdown.last().at);
+        const double span = secondsBetween(m_countdown.first().seen.at, m_countdown.last().seen.at);
         qInfo("tick steps: median %.3f s, min %.3f s, max %.3f s; %d ticks took %.2f s", median,
               steps.first(), steps.last(), int(steps.size()), span);
         QVERIFY2(median > 0.85 && median < 1.15, qPrintable(QString::number(median)));
@@ -199,11 +213,11 @@ class TestCountdownBeeps : public QObject
     {
         QVERIFY(!m_countdown.isEmpty());
         int checked = 0;
-        for (const Seen& s : std::as_const(m_countdown)) {
-            if (!s.barValue || !s.barMaximum)
+        for (const Step& step : std::as_const(m_countdown)) {
+            if (!step.seen.barValue || !step.seen.barMaximum)
                 continue; // read while a tick ran
-            QCOMPARE(*s.barMaximum, double(kIntervalSeconds));
-            QCOMPARE(*s.barValue, double(kIntervalSeconds - secondsLeft(s.caption)));
+            QCOMPARE(*step.seen.barMaximum, double(kIntervalSeconds));
+            QCOMPARE(*step.seen.barValue, double(kIntervalSeconds - step.left));
             ++checked;
         }
         QVERIFY2(checked >= m_countdown.size() / 2,
