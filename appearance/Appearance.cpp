@@ -1,5 +1,4 @@
 #include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/CursorFile.h"

@@ -3,7 +3,9 @@
 # PulseAudio server whose default sink is a null sink named pingora_test (record what was
 # played from pingora_test.monitor), and optionally a window manager with a tray (icewm) and
 # a notification daemon (dunst). Everything lives in a private runtime folder; on exit the
-# script stops exactly the processes it started and removes the folder.
+# script stops exactly the processes it started and removes the folder. Services that the
+# session bus starts on request (the accessibility bus, asked for by the tests that read a
+# program's captions) end with that bus.
 #
 # Usage: desktop-session.sh [--wm] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
 #   --wm             start icewm and wait until its tray is ready
