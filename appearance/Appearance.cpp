@@ -1,5 +1,4 @@
 #include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/CursorFile.h"
@@ -33,11 +32,12 @@ void Form1::PushButton11_Click()
     trap.run(100, [&] { ShowHelpMessage(this, QApplication::applicationDisplayName()); });
 }
 
-// Not built yet: the custom pointer and the program icon.
-void Form1::loadCustomPointer(const QString&)
+void Form1::loadCustomPointer(const QString& path)
 {
-    throw Failure(QStringLiteral("Custom pointers are not supported yet."));
+    Pointer->setCustomCursor(readCursorFile(path));
 }
+
 void Form1::setProgramIcon()
 {
+    setWindowIcon(programIcon());
 }
