@@ -5,24 +5,16 @@
 #include "desktop/StatusNotifierItem.h"
 
 #include <QGuiApplication>
-#include <QTimer>
 
 using TrayRecord::Command;
 using TrayRecord::Flag;
-
-namespace {
-// How often the X11 system tray is looked for while there is none: its arrival is not
-// announced through any public Qt interface.
-constexpr int kAvailabilityPollMs = 2000;
-} // namespace
 
 DesktopTrayShell::DesktopTrayShell(QObject* parent)
     : TrayShell(parent), m_hostWatch(new StatusNotifierHostWatch(this)),
       // Qt asks the same question as its first QSystemTrayIcon is made, right here.
       m_qtUsesStatusNotifier(m_hostWatch->hostRegistered()), m_qtIcon(new QSystemTrayIcon(this)),
       m_balloons(new BalloonService(this)),
-      m_x11(QGuiApplication::platformName() == QStringLiteral("xcb")),
-      m_availabilityPoll(new QTimer(this))
+      m_x11(QGuiApplication::platformName() == QStringLiteral("xcb"))
 {
     connect(m_qtIcon, &QSystemTrayIcon::activated, this, &DesktopTrayShell::onQtActivated);
     connect(m_hostWatch, &StatusNotifierHostWatch::hostRegisteredChanged, this, [this] {
@@ -40,9 +32,16 @@ DesktopTrayShell::DesktopTrayShell(QObject* parent)
         sendNotices({timedOut ? TrayNotice::BalloonTimedOut : TrayNotice::BalloonHidden});
     });
 
-    m_availabilityPoll->setInterval(kAvailabilityPollMs);
-    connect(m_availabilityPoll, &QTimer::timeout, this, &DesktopTrayShell::checkAvailability);
     m_lastAvailable = notificationAreaAvailable();
+    if (m_x11 && !m_qtUsesStatusNotifier) {
+        // Qt's X11 platform tells when a system tray comes or goes through a signal of its
+        // native interface, the one QSystemTrayIcon itself listens to; there is no typed API
+        // for it. Listening, rather than asking every few seconds, lets the program sleep.
+        // The interface is a QObject (its only base), which the public headers do not show.
+        auto* native =
+            static_cast<QObject*>(static_cast<void*>(QGuiApplication::platformNativeInterface()));
+        connect(native, SIGNAL(systemTrayWindowChanged(QScreen*)), this, SLOT(checkAvailability()));
+    }
 }
 
 DesktopTrayShell::~DesktopTrayShell() = default;
@@ -60,8 +59,6 @@ void DesktopTrayShell::notifyIcon(Command command, const TrayRecord::Record& rec
         if (record.has(Flag::Tip))
             m_tip = record.tip;
         updateIcon();
-        if (m_x11 && !m_qtUsesStatusNotifier)
-            m_availabilityPoll->start();
         break;
     case Command::Modify:
         // As in any tray, an icon that is not there cannot be changed, nor can it show a
@@ -85,7 +82,6 @@ void DesktopTrayShell::notifyIcon(Command command, const TrayRecord::Record& rec
         if (!m_added || record.id != m_id)
             return;
         m_added = false;
-        m_availabilityPoll->stop();
         m_balloons->close();
         updateIcon();
         break;

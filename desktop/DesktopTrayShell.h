@@ -7,7 +7,6 @@
 #include <QSystemTrayIcon>
 
 class BalloonService;
-class QTimer;
 class StatusNotifierHostWatch;
 class StatusNotifierItem;
 
@@ -44,9 +43,13 @@ class DesktopTrayShell : public TrayShell
     void updateIcon();
     void onQtActivated(QSystemTrayIcon::ActivationReason reason);
     void sendNotices(std::initializer_list<TrayNotice> notices);
-    void checkAvailability();
     bool systemTrayPresent() const;
 
+  private Q_SLOTS:
+    /// Tells the tray control when the notification area has come or gone.
+    void checkAvailability();
+
+  private:
     StatusNotifierHostWatch* m_hostWatch;
     /// Qt's once-per-process choice: true when a StatusNotifier host was there at its first use.
     bool m_qtUsesStatusNotifier;
@@ -55,7 +58,6 @@ class DesktopTrayShell : public TrayShell
     BalloonService* m_balloons;
     /// On X11 Qt can dock the icon in a system tray (XEmbed), also one that appears later.
     const bool m_x11;
-    QTimer* m_availabilityPoll;
     bool m_lastAvailable = false;
 
     bool m_added = false;

@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+    # tests and benchmarks that talk to the X server themselves
+    libx11-dev libxcb1-dev
     # run: X11 platform plugin, SVG icons, Arial-compatible fonts, desktop handlers, sound
     qt6-qpa-plugins libqt6svg6 fonts-liberation xdg-utils pulseaudio-utils
     # real-desktop tests: virtual display, session bus, window manager with a tray,

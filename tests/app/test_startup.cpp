@@ -150,6 +150,39 @@ class TestStartup : public QObject
             QCOMPARE(store.read(key, "absent"), QString("absent"));
     }
 
+    // The program folder ships the hand pointer: start-up reads it without a report, and the
+    // buttons show it; an unusable pointer file is reported with its reason, and start-up goes on.
+    void pointerFileFromTheProgramFolder()
+    {
+        const QString shipped = qEnvironmentVariable("PINGORA_PROGRAM_DIR") + "/HAND-M.CUR";
+        QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
+        {
+            TestWindow window;
+            QVERIFY(QFile::copy(shipped, window.programFolder + "/HAND-M.CUR"));
+            ModalAnswerer answerer;
+            Form1& form = window.load();
+            QVERIFY(answerer.seen().isEmpty());
+            QVERIFY(!form.windowIcon().isNull());
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            QTest::mouseMove(form.windowHandle(),
+                             form.PushButton6->mapTo(&form, form.PushButton6->rect().center()));
+            QTRY_COMPARE(form.PushButton6->cursor().shape(), Qt::BitmapCursor);
+        }
+        {
+            TestWindow window;
+            QFile broken(window.programFolder + "/HAND-M.CUR");
+            QVERIFY(broken.open(QIODevice::WriteOnly));
+            broken.write("not a cursor");
+            broken.close();
+            ModalAnswerer answerer;
+            Form1& form = window.load();
+            QCOMPARE(answerer.reportedLines(), QList<int>{128});
+            QVERIFY(answerer.seen().constFirst().text.contains("HAND-M.CUR"));
+            QCOMPARE(form.Timer1->Interval(), 1000);
+        }
+    }
+
     void restoresStoredChoices()
     {
         TestWindow window;

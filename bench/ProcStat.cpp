@@ -1,0 +1,77 @@
+#include "ProcStat.h"
+
+#include <dirent.h>
+#include <fstream>
+#include <string>
+
+namespace ProcStat {
+namespace {
+
+// Fields "name:\tvalue ..." of a /proc status file.
+long long statusField(const std::string& path, const std::string& name)
+{
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, name.size() + 1, name + ":") == 0)
+            return std::stoll(line.substr(name.size() + 1));
+    return 0;
+}
+
+double runtimeSeconds(const std::string& taskDir)
+{
+    std::ifstream in(taskDir + "/schedstat");
+    unsigned long long ns = 0;
+    in >> ns;
+    return static_cast<double>(ns) / 1e9;
+}
+
+} // namespace
+
+std::optional<Sample> sample(pid_t pid)
+{
+    const std::string dir = "/proc/" + std::to_string(pid);
+    Sample s;
+    s.at = std::chrono::steady_clock::now();
+    std::ifstream status(dir + "/status");
+    if (!status)
+        return std::nullopt;
+    s.rssKiB = statusField(dir + "/status", "VmRSS");
+    s.mainVoluntarySwitches = statusField(dir + "/status", "voluntary_ctxt_switches");
+    s.mainInvoluntarySwitches = statusField(dir + "/status", "nonvoluntary_ctxt_switches");
+    s.mainCpuSeconds = runtimeSeconds(dir + "/task/" + std::to_string(pid));
+
+    DIR* tasks = opendir((dir + "/task").c_str());
+    if (!tasks)
+        return std::nullopt;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        const std::string task = dir + "/task/" + entry->d_name;
+        s.cpuSeconds += runtimeSeconds(task);
+        s.allSwitches += statusField(task + "/status", "voluntary_ctxt_switches") +
+                         statusField(task + "/status", "nonvoluntary_ctxt_switches");
+        ++s.threads;
+    }
+    closedir(tasks);
+    return s;
+}
+
+Rates between(const Sample& from, const Sample& to)
+{
+    Rates r;
+    r.seconds = std::chrono::duration<double>(to.at - from.at).count();
+    if (r.seconds <= 0)
+        return r;
+    r.cpuFraction = (to.cpuSeconds - from.cpuSeconds) / r.seconds;
+    r.mainCpuFraction = (to.mainCpuSeconds - from.mainCpuSeconds) / r.seconds;
+    r.mainVoluntary = to.mainVoluntarySwitches - from.mainVoluntarySwitches;
+    r.mainVoluntaryPerSecond = static_cast<double>(r.mainVoluntary) / r.seconds;
+    r.mainSwitchesPerSecond = static_cast<double>(r.mainVoluntary + to.mainInvoluntarySwitches -
+                                                  from.mainInvoluntarySwitches) /
+                              r.seconds;
+    r.allSwitchesPerSecond = static_cast<double>(to.allSwitches - from.allSwitches) / r.seconds;
+    return r;
+}
+
+} // namespace ProcStat

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <sys/types.h>
+
+/// What the kernel counts for a running process, read from /proc.
+namespace ProcStat {
+
+struct Sample
+{
+    std::chrono::steady_clock::time_point at;
+    /// CPU time of the live threads, from the scheduler's nanosecond counters (finer than the
+    /// clock ticks of /proc/<pid>/stat, which matter at a few milliseconds a minute).
+    double cpuSeconds = 0;
+    /// CPU time of the main (GUI) thread alone.
+    double mainCpuSeconds = 0;
+    /// Context switches of the main thread (/proc/<pid>/status): each voluntary one is a
+    /// wake-up of the event loop.
+    long long mainVoluntarySwitches = 0;
+    long long mainInvoluntarySwitches = 0;
+    /// Context switches of all live threads (the X reader, D-Bus, sound threads...).
+    long long allSwitches = 0;
+    /// Resident memory.
+    long long rssKiB = 0;
+    int threads = 0;
+};
+
+/// The figures of process \a pid now, or nothing if it is gone.
+std::optional<Sample> sample(pid_t pid);
+
+/// Differences between two samples of the same process, per second of the time between them.
+struct Rates
+{
+    double seconds = 0;
+    double cpuFraction = 0;     ///< of one core, all threads
+    double mainCpuFraction = 0; ///< of one core, main thread
+    double mainSwitchesPerSecond = 0;
+    double mainVoluntaryPerSecond = 0;
+    double allSwitchesPerSecond = 0;
+    long long mainVoluntary = 0; ///< count, not rate
+};
+Rates between(const Sample& from, const Sample& to);
+
+} // namespace ProcStat

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Builds and runs every benchmark, each printing its figures against its targets. Benchmarks
+# never fail on their figures; this script fails only if something cannot be built or started.
+#
+# Usage: bench/run-all.sh [build-dir] [-- desktop_bench options, e.g. --quick or --only timing]
+# The build folder defaults to build/ (configured as scripts/build.sh does, if it is missing).
+# The whole run takes about 15 minutes; results are best on an otherwise idle machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build"
+if [[ $# -gt 0 && "$1" != "--" ]]; then
+    build=$(realpath "$1")
+    shift
+fi
+[[ "${1:-}" == "--" ]] && shift
+session="$root/tests/e2e/desktop-session.sh"
+
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S "$root" -B "$build" -G Ninja
+fi
+targets=(pingora minimal_window history_append desktop_bench)
+# Benchmarks that live beside these ones, when present.
+[[ -f "$root/bench/sound_latency.cpp" ]] && targets+=(sound_latency)
+[[ -f "$root/bench/history_copy.cpp" ]] && targets+=(history_copy)
+cmake --build "$build" -j2 --target "${targets[@]}"
+
+echo "### history_append: appending to a 1 GiB history log"
+"$build/bench/history_append"
+
+echo
+echo "### desktop_bench: Pingora against a minimal Qt program on a real desktop"
+"$session" --wm -- "$build/bench/desktop_bench" \
+    --program "$build/pingora/pingora" --minimal "$build/bench/minimal_window" "$@"
+
+if [[ -x "$build/bench/sound_latency" ]]; then
+    echo
+    echo "### sound_latency: the media player's call to the first sample at the sound server"
+    "$session" -- "$build/bench/sound_latency"
+fi
+if [[ -x "$build/bench/history_copy" ]]; then
+    echo
+    echo "### history_copy: copying and viewing large history logs"
+    "$session" --wm -- "$build/bench/history_copy"
+fi
