@@ -84,7 +84,7 @@ struct Options
     int beepNowRuns = 3;
     int oneSecondBeeps = 120;
     int fiveSecondBeeps = 24;
-    bool verbose = false; ///< also every beep's error and sound latency
+    bool verbose = false; ///< also every beep's error
 };
 
 std::vector<std::string> summary;
@@ -117,19 +117,25 @@ struct Launched
     double mapMs = 0;
 };
 
-// Starts \a program in private folders and waits for its main window.
-Launched launch(XSession& x, const std::string& program, const ProgramRun::Settings& settings)
+// Starts the prepared \a run and waits for its main window.
+Launched launch(XSession& x, std::unique_ptr<ProgramRun> run)
 {
     Launched l;
-    l.run = std::make_unique<ProgramRun>(program, settings);
+    l.run = std::move(run);
     l.launchedAt = Clock::now();
     const pid_t pid = l.run->start();
     const auto window = x.waitForWindow(pid, kMinWindowWidth, kMinWindowHeight, Clock::now() + 60s);
     if (!window)
-        throw std::runtime_error(program + ": no window within 60 s");
+        throw std::runtime_error("the program under test showed no window within 60 s");
     l.window = *window;
     l.mapMs = ms(window->mappedAt - l.launchedAt);
     return l;
+}
+
+// Starts \a program in private folders and waits for its main window.
+Launched launch(XSession& x, const std::string& program, const ProgramRun::Settings& settings)
+{
+    return launch(x, std::make_unique<ProgramRun>(program, settings));
 }
 
 ProcStat::Sample sampleOf(ProcStat::Tracker& tracker)
@@ -310,20 +316,15 @@ void beepNow(XSession& x, const Options& o)
         "\n== \"Beep Now (Test)\": CPU during the 5-second wait after the beep, %d clicks\n",
         o.beepNowRuns);
     const ProgramRun::Settings settings = pingoraSettings(o, 1, false);
-    Launched l;
-    l.run = std::make_unique<ProgramRun>(o.program, settings);
-    FileEvents log(l.run->tempFolder());
-    l.launchedAt = Clock::now();
-    const pid_t pid = l.run->start();
-    const auto window = x.waitForWindow(pid, kMinWindowWidth, kMinWindowHeight, Clock::now() + 60s);
-    if (!window)
-        throw std::runtime_error("Pingora: no window within 60 s");
-    ProcStat::Tracker tracker(pid);
+    auto run = std::make_unique<ProgramRun>(o.program, settings);
+    FileEvents log(run->tempFolder());
+    const Launched l = launch(x, std::move(run));
+    ProcStat::Tracker tracker(l.run->pid());
     followUntil(tracker, l.launchedAt + 8s);
 
     std::vector<double> process, mainThread;
     for (int i = 0; i < o.beepNowRuns; ++i) {
-        const auto clicked = x.click(window->id, kBeepNowX, kBeepNowY);
+        const auto clicked = x.click(l.window.id, kBeepNowX, kBeepNowY);
         if (!log.waitFor(kLogName, IN_MODIFY, 1, clicked, clicked + 10s)) {
             std::printf("  click %d: no beep logged within 10 s\n", i + 1);
             continue;
@@ -391,20 +392,15 @@ void timing(XSession& x, const Options& o, MonitorRecorder& recorder, int row, i
     std::printf("\n== Beep timing, \"Beep every %d second%s\", %d beeps (a beep's time: its line "
                 "reaching the history log)\n",
                 seconds, seconds == 1 ? "" : "s", count);
-    Launched l;
-    l.run = std::make_unique<ProgramRun>(o.program, pingoraSettings(o, row, false));
-    FileEvents log(l.run->tempFolder());
-    FileEvents config(l.run->configFolder());
-    l.launchedAt = Clock::now();
-    const pid_t pid = l.run->start();
-    const auto window = x.waitForWindow(pid, kMinWindowWidth, kMinWindowHeight, Clock::now() + 60s);
-    if (!window)
-        throw std::runtime_error("Pingora: no window within 60 s");
+    auto run = std::make_unique<ProgramRun>(o.program, pingoraSettings(o, row, false));
+    FileEvents log(run->tempFolder());
+    FileEvents config(run->configFolder());
+    const Launched l = launch(x, std::move(run));
     std::this_thread::sleep_until(l.launchedAt + 5s);
 
     const auto interval = std::chrono::seconds(seconds);
     WakeProbe control;
-    const auto clicked = x.click(window->id, kTurnOnAutoBeepX, kTurnOnAutoBeepY);
+    const auto clicked = x.click(l.window.id, kTurnOnAutoBeepX, kTurnOnAutoBeepY);
     const bool written =
         config.waitFor(kSettingsName, IN_MOVED_TO | IN_CLOSE_WRITE, 1, clicked, clicked + 10s);
     const bool allLogged =
@@ -565,8 +561,8 @@ int main(int argc, char** argv)
     try {
         const Options o = parse(argc, argv);
         XSession x;
-        std::printf("Pingora desktop benchmark (2 figures per line: Pingora against the minimal "
-                    "Qt program where a ratio is the target)\n");
+        std::printf("Pingora desktop benchmark: figures against their targets; a ratio is "
+                    "Pingora over the minimal Qt program, measured in the same run\n");
         if (o.sections.count("startup"))
             startup(x, o);
         if (o.sections.count("steady"))
