@@ -12,6 +12,20 @@
 
 namespace {
 
+// QProgressBar paints itself at once when it reaches its maximum. On the tick that beeps,
+// that paint is left to the tick's yield, where the caption is painted too, so that the beep
+// waits for one paint less. Other values keep the bar's own choice of when to paint.
+void setBarValue(QProgressBar* bar, int value)
+{
+    if (value == bar->value() || value != bar->maximum()) {
+        bar->setValue(value);
+        return;
+    }
+    bar->setUpdatesEnabled(false);
+    bar->setValue(value);
+    bar->setUpdatesEnabled(true);
+}
+
 qint32 checkedAdd(qint32 a, qint64 b)
 {
     const qint64 sum = qint64(a) + b;
@@ -33,7 +47,7 @@ void Form1::Timer1_Timer()
     trap.run(106, [&] { ElapsedSeconds = checkedAdd(ElapsedSeconds, 1); });
     trap.run(108, [&] { ProgressBar1->setMaximum(IntervalTarget); });
     if (trap.test(110, [&] { return ElapsedSeconds <= IntervalTarget; }))
-        trap.run(112, [&] { ProgressBar1->setValue(ElapsedSeconds); });
+        trap.run(112, [&] { setBarValue(ProgressBar1, ElapsedSeconds); });
     trap.run(114, [&] {
         Frame1->setTitle(Captions::kNextBeepPrefix +
                          Main::FormatSeconds(checkedAdd(IntervalTarget, -qint64(ElapsedSeconds))));

@@ -40,6 +40,26 @@ double slope(const std::vector<double>& values)
     return (n * sumXY - sumX * sumY) / (n * sumXX - sumX * sumX);
 }
 
+double slopeStandardError(const std::vector<double>& values)
+{
+    const std::size_t n = values.size();
+    if (n < 3)
+        return 0;
+    const double b = slope(values);
+    const double meanX = static_cast<double>(n - 1) / 2;
+    double meanY = 0;
+    for (double v : values)
+        meanY += v / static_cast<double>(n);
+    double residuals = 0, spreadX = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = static_cast<double>(i) - meanX;
+        const double r = values[i] - meanY - b * x;
+        residuals += r * r;
+        spreadX += x * x;
+    }
+    return std::sqrt(residuals / static_cast<double>(n - 2) / spreadX);
+}
+
 std::vector<double> magnitudes(std::vector<double> values)
 {
     for (double& value : values)

@@ -13,6 +13,8 @@ double maximum(const std::vector<double>& values);
 double minimum(const std::vector<double>& values);
 /// The slope of the least-squares line through (i, values[i]), in units of value per index.
 double slope(const std::vector<double>& values);
+/// The standard error of slope(values), from the scatter about the line.
+double slopeStandardError(const std::vector<double>& values);
 /// The absolute values of \a values.
 std::vector<double> magnitudes(std::vector<double> values);
 

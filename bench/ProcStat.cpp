@@ -1,5 +1,6 @@
 #include "ProcStat.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <fstream>
 #include <string>
@@ -28,18 +29,17 @@ double runtimeSeconds(const std::string& taskDir)
 
 } // namespace
 
-std::optional<Sample> sample(pid_t pid)
+std::optional<Sample> Tracker::sample()
 {
-    const std::string dir = "/proc/" + std::to_string(pid);
+    const std::string dir = "/proc/" + std::to_string(m_pid);
     Sample s;
     s.at = std::chrono::steady_clock::now();
-    std::ifstream status(dir + "/status");
-    if (!status)
+    if (!std::ifstream(dir + "/status"))
         return std::nullopt;
     s.rssKiB = statusField(dir + "/status", "VmRSS");
     s.mainVoluntarySwitches = statusField(dir + "/status", "voluntary_ctxt_switches");
     s.mainInvoluntarySwitches = statusField(dir + "/status", "nonvoluntary_ctxt_switches");
-    s.mainCpuSeconds = runtimeSeconds(dir + "/task/" + std::to_string(pid));
+    s.mainCpuSeconds = runtimeSeconds(dir + "/task/" + std::to_string(m_pid));
 
     DIR* tasks = opendir((dir + "/task").c_str());
     if (!tasks)
@@ -48,12 +48,18 @@ std::optional<Sample> sample(pid_t pid)
         if (entry->d_name[0] == '.')
             continue;
         const std::string task = dir + "/task/" + entry->d_name;
-        s.cpuSeconds += runtimeSeconds(task);
-        s.allSwitches += statusField(task + "/status", "voluntary_ctxt_switches") +
-                         statusField(task + "/status", "nonvoluntary_ctxt_switches");
+        Thread& thread = m_threads[entry->d_name];
+        thread.cpuSeconds = std::max(thread.cpuSeconds, runtimeSeconds(task));
+        thread.switches = std::max(thread.switches,
+                                   statusField(task + "/status", "voluntary_ctxt_switches") +
+                                       statusField(task + "/status", "nonvoluntary_ctxt_switches"));
         ++s.threads;
     }
     closedir(tasks);
+    for (const auto& [id, thread] : m_threads) {
+        s.cpuSeconds += thread.cpuSeconds;
+        s.allSwitches += thread.switches;
+    }
     return s;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <optional>
+#include <string>
 #include <sys/types.h>
 
 /// What the kernel counts for a running process, read from /proc.
@@ -10,7 +12,7 @@ namespace ProcStat {
 struct Sample
 {
     std::chrono::steady_clock::time_point at;
-    /// CPU time of the live threads, from the scheduler's nanosecond counters (finer than the
+    /// CPU time of all threads, from the scheduler's nanosecond counters (finer than the
     /// clock ticks of /proc/<pid>/stat, which matter at a few milliseconds a minute).
     double cpuSeconds = 0;
     /// CPU time of the main (GUI) thread alone.
@@ -19,15 +21,34 @@ struct Sample
     /// wake-up of the event loop.
     long long mainVoluntarySwitches = 0;
     long long mainInvoluntarySwitches = 0;
-    /// Context switches of all live threads (the X reader, D-Bus, sound threads...).
+    /// Context switches of all threads (the X reader, D-Bus, sound threads...).
     long long allSwitches = 0;
     /// Resident memory.
     long long rssKiB = 0;
+    /// Threads alive now.
     int threads = 0;
 };
 
-/// The figures of process \a pid now, or nothing if it is gone.
-std::optional<Sample> sample(pid_t pid);
+/// Samples of one process that keep counting its threads that have ended: a thread that is
+/// gone keeps the figures it had when last seen. Sample often (every 100 ms or so) where
+/// threads come and go; Qt's thread pool, for one, ends threads that stayed idle for 30 s.
+class Tracker
+{
+  public:
+    explicit Tracker(pid_t pid) : m_pid(pid) {}
+
+    /// The figures of the process now, or nothing if it is gone.
+    std::optional<Sample> sample();
+
+  private:
+    struct Thread
+    {
+        double cpuSeconds = 0;
+        long long switches = 0;
+    };
+    pid_t m_pid;
+    std::map<std::string, Thread> m_threads; // by thread id
+};
 
 /// Differences between two samples of the same process, per second of the time between them.
 struct Rates

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ namespace {
 
 class RecordingPlayer : public MediaPlayer
 {
-public:
+  public:
     using MediaPlayer::MediaPlayer;
     QStringList calls;
     void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
@@ -50,7 +51,29 @@ QString makeFile(const QString& path)
     return path;
 }
 
-struct BeepWindow : TestWindow {
+// Calls back at every paint event of a widget.
+class PaintWatch : public QObject
+{
+  public:
+    PaintWatch(QWidget* widget, std::function<void()> painted) : m_painted(std::move(painted))
+    {
+        widget->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted();
+        return false;
+    }
+
+  private:
+    std::function<void()> m_painted;
+};
+
+struct BeepWindow : TestWindow
+{
     RecordingPlayer* player = nullptr;
 
     Form1& start(const QString& row, bool autoBeepOn)
@@ -73,7 +96,7 @@ struct BeepWindow : TestWindow {
 class TestBeepEngine : public QObject
 {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void dateTimeTextFollowsTheUsersFormats()
@@ -87,8 +110,8 @@ private Q_SLOTS:
                  QString("8/31/2021 12:00:01 AM"));
         QCOMPARE(IntervalSave::DateTimeText(afternoon, QLocale(QLocale::German, QLocale::Germany)),
                  QString("31.08.2021 15:04:05"));
-        const QString british =
-            IntervalSave::DateTimeText(afternoon, QLocale(QLocale::English, QLocale::UnitedKingdom));
+        const QString british = IntervalSave::DateTimeText(
+            afternoon, QLocale(QLocale::English, QLocale::UnitedKingdom));
         QCOMPARE(british, QString("31/08/2021 15:04:05"));
     }
 
@@ -99,7 +122,9 @@ private Q_SLOTS:
         IntervalSave::AppendHistoryLine(log, "Beeped at 1");
         IntervalSave::AppendHistoryLine(log, "Beeped at 2 ♪");
         QCOMPARE(logLines(log), QStringList({"Beeped at 1", "Beeped at 2 ♪"}));
-        struct stat info {};
+        struct stat info
+        {
+        };
         QCOMPARE(::stat(QFile::encodeName(log).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, 0600u);
 
@@ -175,7 +200,8 @@ private Q_SLOTS:
         ModalAnswerer answerer;
         IntervalSave::BeepNow(form);
         QCOMPARE(answerer.reportedLines(), QList<int>{110});
-        QVERIFY(answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
+        QVERIFY(
+            answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
         QCOMPARE(window.player->calls.size(), 3); // the sound was still played
         QDir().rmdir(form.HistoryLogPath);
         IntervalSave::BeepNow(form);
@@ -196,12 +222,11 @@ private Q_SLOTS:
                 QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
             }
         }
-        QCOMPARE(captions, QStringList({"Next beep will occur in 00:00:04",
-                                        "Next beep will occur in 00:00:03",
-                                        "Next beep will occur in 00:00:02",
-                                        "Next beep will occur in 00:00:01",
-                                        "Next beep will occur in 00:00:00",
-                                        "Next beep will occur in 00:00:04"}));
+        QCOMPARE(
+            captions,
+            QStringList({"Next beep will occur in 00:00:04", "Next beep will occur in 00:00:03",
+                         "Next beep will occur in 00:00:02", "Next beep will occur in 00:00:01",
+                         "Next beep will occur in 00:00:00", "Next beep will occur in 00:00:04"}));
         QCOMPARE(form.ProgressBar1->value(), 1);
         QCOMPARE(logLines(form.HistoryLogPath), QStringList{"Beeped at 8/31/2021 3:04:05 PM"});
     }
@@ -228,6 +253,28 @@ private Q_SLOTS:
         QCOMPARE(form.ElapsedSeconds, 0);
         form.Timer1_Timer();
         QCOMPARE(logLines(form.HistoryLogPath).size(), 2); // every tick beeps
+    }
+
+    // On the beeping tick the bar is painted full together with the tick's caption, not in a
+    // paint of its own before it.
+    void beepingTickPaintsTheFullBarWithItsCaption()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QStringList painted; // the bar's value and the caption, at each paint of the bar
+        PaintWatch watch(form.ProgressBar1, [&] {
+            painted << QStringLiteral("%1 %2")
+                           .arg(form.ProgressBar1->value())
+                           .arg(form.Frame1->title());
+        });
+        for (int tick = 1; tick <= 4; ++tick)
+            form.Timer1_Timer();
+        painted.clear();
+        form.Timer1_Timer();
+        QCOMPARE(painted.value(0), QStringLiteral("5 Next beep will occur in 00:00:00"));
+        QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
     }
 
     void tickWhileOffAndResetDuringTick()
