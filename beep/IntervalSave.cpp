@@ -19,13 +19,21 @@
 
 namespace {
 
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
-bool isHiddenName(const QString& name) { return name.startsWith(u'.'); }
+bool isHiddenName(const QString& name)
+{
+    return name.startsWith(u'.');
+}
 
 bool isRegularFile(const QByteArray& path)
 {
-    struct stat info {};
+    struct stat info
+    {
+    };
     if (::stat(path.constData(), &info) == 0)
         return S_ISREG(info.st_mode);
     if (errno == ENAMETOOLONG || errno == ELOOP)
@@ -95,7 +103,8 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
                           .arg(logPath, systemError(errno)));
     qsizetype written = 0;
     while (written < bytes.size()) {
-        const ssize_t result = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        const ssize_t result =
+            ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
         if (result < 0 && errno == EINTR)
             continue;
         if (result <= 0) {

@@ -12,7 +12,8 @@ namespace IntervalSave {
 /// Line beginnings of the history log, by outcome.
 inline const QString kBeepedAt = QStringLiteral("Beeped at ");
 inline const QString kFileNotFound = QStringLiteral("Beep file not found. Fail to beeped at ");
-inline const QString kNoFileSpecified = QStringLiteral("No beep file specified. Fail to beeped at ");
+inline const QString kNoFileSpecified =
+    QStringLiteral("No beep file specified. Fail to beeped at ");
 
 /// Performs one beep: plays the sound file named in the window's sound file box once and
 /// appends a line to the history log saying so, or why it did not. Reports its own failures.

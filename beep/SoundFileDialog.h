@@ -7,7 +7,8 @@ struct Platform;
 
 /// The open-file dialog of "Change Beep Sound File": a file name, a title and a filter in the
 /// "description|pattern|" form, shown through the platform's file dialog.
-struct SoundFileDialog {
+struct SoundFileDialog
+{
     inline static const QString kTitle =
         QStringLiteral("Add File(s) - Hold Ctrl to select multiple files");
     inline static const QString kFilter = QStringLiteral("WAV Files (*.wav)|*.wav|");

@@ -2,8 +2,8 @@
 
 #include "app/Failure.h"
 #include "desktop/DesktopTrayShell.h"
-#include "resources/ProgramIcon.h"
 #include "desktop/TrayText.h"
+#include "resources/ProgramIcon.h"
 
 #include <QEventLoop>
 #include <QPointer>

@@ -7,8 +7,8 @@
 
 #include "desktop/DesktopTrayShell.h"
 #include "desktop/StatusNotifierTypes.h"
-#include "resources/ProgramIcon.h"
 #include "desktop/cSysTray.h"
+#include "resources/ProgramIcon.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>

@@ -4,8 +4,8 @@
 #include "RecordingTrayShell.h"
 
 #include "app/Failure.h"
-#include "resources/ProgramIcon.h"
 #include "desktop/cSysTray.h"
+#include "resources/ProgramIcon.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -123,7 +123,8 @@ void tst_cSysTray::mainWindowStartUpSequence()
     QCOMPARE(image.command, Command::Modify);
     QCOMPARE(image.record.flags, int(Flag::Icon));
     QCOMPARE(image.record.callbackMessage, 0);
-    QCOMPARE(pictureOf(image.record.icon), drawProgramIcon(16).convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(pictureOf(image.record.icon),
+             drawProgramIcon(16).convertToFormat(QImage::Format_RGB32));
 
     const auto& tip = shell.calls[2];
     QCOMPARE(tip.command, Command::Modify);
