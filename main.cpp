@@ -6,7 +6,6 @@
 
 int main(int argc, char** argv)
 {
-    MediaPlayer::chooseBackend(); // before the application object exists
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pingora"));
     QApplication::setDesktopFileName(ProductInfo::kAppId);

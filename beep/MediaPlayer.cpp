@@ -49,12 +49,6 @@ MediaPlayer::~MediaPlayer()
         m_playback->deleteLater();
 }
 
-void MediaPlayer::chooseBackend()
-{
-    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
-}
-
 void MediaPlayer::setLoop(bool on)
 {
     m_request->loop = on;

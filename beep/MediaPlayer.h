@@ -16,11 +16,9 @@ struct SoundRequest;
 /// never holds up the window; such problems stay silent, as with the player's error dialogs
 /// off. Nothing touches the sound system until the first sound (or prepare()).
 ///
-/// Plays WAV files (integer PCM of 8 to 32 bits, 32- or 64-bit floating point, any channel
-/// count and rate) directly, with the first sample at the sound server within a few
-/// milliseconds of setUrl(). Other sound files go through Qt's FFmpeg decoder: Ogg Vorbis,
-/// Opus, FLAC, MP3, AAC/M4A, AIFF, AU, WavPack, WMA and compressed WAV (mu-law, A-law, GSM;
-/// ADPCM may be cut short by Qt 6.4's decoder).
+/// Plays WAV files of every kind (PCM, floating point, ADPCM, mu-law, A-law, GSM), FLAC, Ogg
+/// Vorbis, Opus, MP3, AIFF, AU, CAF and WavPack, with the first sample at the sound server
+/// within a few milliseconds of setUrl().
 ///
 /// The three operations are virtual so that tests can put a recording player in its place.
 class MediaPlayer : public QObject
@@ -29,11 +27,6 @@ class MediaPlayer : public QObject
   public:
     explicit MediaPlayer(QObject* parent = nullptr);
     ~MediaPlayer() override;
-
-    /// Selects Qt's FFmpeg media backend unless the user chose one with QT_MEDIA_BACKEND.
-    /// Must run before the QGuiApplication is created. Qt's default GStreamer backend needs
-    /// plug-ins that are often missing for sound output and starts sounds late.
-    static void chooseBackend();
 
     /// The player's "loop" mode: on, a sound starts again each time it ends; off (the
     /// default), it plays once. Applies to the sound playing now as well.

@@ -1,25 +1,21 @@
 #pragma once
 
-#include "beep/PcmSource.h"
 #include "beep/SoundRequest.h"
+#include "beep/SoundServer.h"
 
-#include <QAudio>
-#include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <memory>
 
-class QAudioSink;
-class QIODevice;
+class SoundFile;
+class SoundStream;
 
 /// The working part of a media player, living in the sound thread: plays the requested file
 /// through the default sound output, one sound at a time.
 ///
-/// Samples are pushed to the sound server as soon as the file is open, since a pulled stream
-/// starts only on the output's next timer tick (20 ms later with PulseAudio). A sound shorter
-/// than the output's buffer is followed by silence up to the buffer's size: the server starts
-/// a stream only once its buffer is full.
+/// Opening and decoding the file happen here and on libpulse's thread, never on the window's
+/// thread. A sound asked for while the server connection is still being made starts as soon
+/// as it is ready, unless that takes so long that the sound would come noticeably late.
 class SoundPlayback : public QObject
 {
     Q_OBJECT
@@ -30,29 +26,22 @@ class SoundPlayback : public QObject
     /// Acts on the latest request if it has not been acted on yet.
     void apply();
     /// Connects to the sound server ahead of the first sound.
-    static void warmUp();
+    void warmUp();
 
   Q_SIGNALS:
-    /// The latest request was acted on; \a started tells whether a sound began.
+    /// The latest request was acted on; \a started tells whether a sound began (or will, once
+    /// the sound server is ready).
     void applied(bool started);
 
   private:
-    bool begin(const QString& path);
-    void feed();
-    bool openOutput();
-    void onOutputState(QAudio::State state);
-    bool playedOut() const;
-    void release();
+    void startWaitingSound();
+    bool play(std::unique_ptr<SoundFile> file);
 
     std::shared_ptr<SoundRequest> m_request;
     quint64 m_appliedSerial = 0;
-    std::unique_ptr<PcmSource> m_source;
-    std::unique_ptr<QAudioSink> m_output;
-    QIODevice* m_outputDevice = nullptr;
-    QByteArray m_pending;
-    QTimer m_feeder;
-    bool m_draining = false;
-    bool m_feeding = false;
-    bool m_readSinceRewind = false;
-    QElapsedTimer m_sinceProgress;
+    SoundServer m_server;
+    std::unique_ptr<SoundStream> m_stream;
+    // A sound asked for before the server was ready, and since when it waits.
+    std::unique_ptr<SoundFile> m_waiting;
+    QElapsedTimer m_waitingSince;
 };

@@ -4,7 +4,7 @@
 #
 # Usage: bench/run-all.sh [build-dir] [-- desktop_bench options, e.g. --quick or --only timing]
 # The build folder defaults to build/ (configured as scripts/build.sh does, if it is missing).
-# The whole run takes about 15 minutes; results are best on an otherwise idle machine.
+# The whole run takes about 35 minutes; results are best on an otherwise idle machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -18,7 +18,7 @@ session="$root/tests/e2e/desktop-session.sh"
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S "$root" -B "$build" -G Ninja
 fi
-targets=(pingora minimal_window history_append desktop_bench)
+targets=(pingora minimal_window history_append desktop_bench tone-onsets)
 # Benchmarks that live beside these ones, when present.
 [[ -f "$root/bench/sound_latency.cpp" ]] && targets+=(sound_latency)
 [[ -f "$root/bench/history_copy.cpp" ]] && targets+=(history_copy)
@@ -42,3 +42,12 @@ if [[ -x "$build/bench/history_copy" ]]; then
     echo "### history_copy: copying and viewing large history logs"
     "$session" --wm -- "$build/bench/history_copy"
 fi
+
+echo
+echo "### beep stress: 10 copies beeping every second for 4 minutes on a busy machine"
+"$session" -- "$root/tests/e2e/beep-stress.sh" --copies 10 --seconds 240 --busy 2 \
+    "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+echo
+echo "### soak: one copy beeping every second for 10 minutes"
+"$session" -- "$root/tests/e2e/beep-stress.sh" --soak --copies 1 --seconds 600 --busy 0 \
+    "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true

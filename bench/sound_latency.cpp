@@ -3,23 +3,18 @@
 // Target: every beep heard, median onset at most 25 ms. Prints figures; never fails.
 //
 // Run it inside the test desktop session (a PulseAudio null sink):
-//   tests/e2e/desktop-session.sh build/bench/sound_latency [--player NAME] [--count N] [--interval
-//   MS]
-// Players: mediaplayer (the program's, default), qsoundeffect (a new QSoundEffect per beep),
-// qmediaplayer (one QMediaPlayer reused; set QT_MEDIA_BACKEND to pick Qt's backend).
+//   tests/e2e/desktop-session.sh build/bench/sound_latency [--count N] [--interval MS]
+// The program's media player is measured against paplay, the sound server's own client.
 
 #include "MonitorRecorder.h"
 #include "ToneOnsets.h"
 #include "ToneWav.h"
 #include "beep/MediaPlayer.h"
 
-#include <QAudioOutput>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QMediaPlayer>
 #include <QProcess>
-#include <QSoundEffect>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -115,16 +110,12 @@ Figures run(MonitorRecorder& recorder, int count, std::chrono::milliseconds inte
 
 int main(int argc, char** argv)
 {
-    MediaPlayer::chooseBackend();
     QGuiApplication app(argc, argv);
     QCommandLineParser options;
     options.addHelpOption();
-    options.addOption(
-        {"player", "mediaplayer, qsoundeffect or qmediaplayer.", "name", "mediaplayer"});
     options.addOption({"count", "Beeps per run.", "n", "24"});
     options.addOption({"interval", "Milliseconds between beeps.", "ms", "1000"});
     options.process(app);
-    const QString player = options.value("player");
     const int count = options.value("count").toInt();
     const auto interval = std::chrono::milliseconds(options.value("interval").toInt());
 
@@ -134,7 +125,6 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     const QString beepPath = dir.filePath("beep.wav");
     ToneWav::write(beepPath, {}, 880, 0.15);
-    const QUrl beepUrl = QUrl::fromLocalFile(beepPath);
 
     MonitorRecorder recorder;
     std::string error;
@@ -143,11 +133,10 @@ int main(int argc, char** argv)
         return 0;
     }
     std::printf("sound onset from the call to the first sample at the server, %d beeps %lld ms "
-                "apart, backend %s\n",
-                count, static_cast<long long>(interval.count()),
-                qgetenv("QT_MEDIA_BACKEND").constData());
+                "apart\n",
+                count, static_cast<long long>(interval.count()));
 
-    if (player == "mediaplayer") {
+    {
         MediaPlayer mediaPlayer;
         const auto beep = [&] {
             mediaPlayer.setLoop(false);
@@ -157,38 +146,6 @@ int main(int argc, char** argv)
         print("MediaPlayer, first beep (cold)", run(recorder, 1, 100ms, beep), false);
         print("MediaPlayer", run(recorder, count, interval, beep), true);
         print("MediaPlayer, re-triggered", run(recorder, count, 250ms, beep), true);
-    } else if (player == "qsoundeffect") {
-        print("QSoundEffect, new one per beep",
-              run(recorder, count, interval,
-                  [&] {
-                      auto* effect = new QSoundEffect(&app);
-                      effect->setSource(beepUrl);
-                      effect->play();
-                      QTimer::singleShot(interval - 20ms, effect, &QObject::deleteLater);
-                  }),
-              true);
-        QSoundEffect reused;
-        reused.setSource(beepUrl);
-        print("QSoundEffect, reused",
-              run(recorder, count, interval,
-                  [&] {
-                      reused.stop();
-                      reused.play();
-                  }),
-              true);
-    } else if (player == "qmediaplayer") {
-        QMediaPlayer mediaPlayer;
-        QAudioOutput output;
-        mediaPlayer.setAudioOutput(&output);
-        print("QMediaPlayer, reused",
-              run(recorder, count, interval,
-                  [&] {
-                      mediaPlayer.stop();
-                      mediaPlayer.setSource(QUrl());
-                      mediaPlayer.setSource(beepUrl);
-                      mediaPlayer.play();
-                  }),
-              true);
     }
 
     // The reference: the sound server's own client, timed from its start.

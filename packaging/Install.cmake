@@ -120,10 +120,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PINGORA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps finds the libraries the executable links; Qt's X11 platform plugin and the
-# FFmpeg media plugin the program plays sounds with come with those libraries' packages
-# (libqt6gui6, libqt6multimedia6). What the program merely works better with is recommended:
-# a sound server (Qt Multimedia plays through PulseAudio, which PipeWire also serves), the SVG
+# dpkg-shlibdeps finds the libraries the executable links (Qt, libpulse, libsndfile,
+# libwavpack); Qt's X11 platform plugin comes with libqt6gui6. What the program merely works
+# better with is recommended: a sound server (PulseAudio, or PipeWire's pipewire-pulse), the SVG
 # plugin that draws the scalable theme icon at any size, Arial-compatible fonts for the
 # window's captions, and xdg-open, which opens the history log and the home page.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

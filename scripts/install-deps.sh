@@ -4,7 +4,9 @@ set -euo pipefail
 
 packages=(
     # build
-    cmake ninja-build g++ pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev
+    cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev
+    # sound: decoding (libsndfile, libwavpack) and output (libpulse)
+    libsndfile1-dev libwavpack-dev libpulse-dev
     # tests and benchmarks that talk to the X server themselves
     libx11-dev libxcb1-dev
     # run: X11 platform plugin, SVG icons, Arial-compatible fonts, desktop handlers, sound

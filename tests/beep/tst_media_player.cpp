@@ -99,18 +99,6 @@ class TestMediaPlayer : public QObject
         QVERIFY(applied.wait(60000));
     }
 
-    void chooseBackendKeepsTheUsersChoice()
-    {
-        const QByteArray saved = qgetenv("QT_MEDIA_BACKEND");
-        qunsetenv("QT_MEDIA_BACKEND");
-        MediaPlayer::chooseBackend();
-        QCOMPARE(qgetenv("QT_MEDIA_BACKEND"), QByteArray("ffmpeg"));
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
-        MediaPlayer::chooseBackend();
-        QCOMPARE(qgetenv("QT_MEDIA_BACKEND"), QByteArray("gstreamer"));
-        qputenv("QT_MEDIA_BACKEND", saved);
-    }
-
     void loopModeIsKept()
     {
         MediaPlayer player;
@@ -274,7 +262,6 @@ int main(int argc, char** argv)
     const QString socketPath = serverDir.filePath(QStringLiteral("native"));
     qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socketPath));
 
-    MediaPlayer::chooseBackend();
     auto app = std::make_unique<QGuiApplication>(argc, argv);
     int failures = 0;
     {

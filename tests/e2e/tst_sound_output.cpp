@@ -432,7 +432,6 @@ class TestSoundOutput : public QObject
 
 int main(int argc, char** argv)
 {
-    MediaPlayer::chooseBackend();
     QCoreApplication app(argc, argv);
     TestSoundOutput test;
     return QTest::qExec(&test, argc, argv);

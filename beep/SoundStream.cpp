@@ -1,0 +1,129 @@
+#include "beep/SoundStream.h"
+
+#include "beep/SoundFile.h"
+#include "beep/SoundServer.h"
+
+#include <pulse/context.h>
+#include <pulse/proplist.h>
+#include <pulse/stream.h>
+
+namespace {
+
+// How much sound the server holds ahead: enough that a busy machine never starves the
+// stream, little enough that a beep starts at once.
+constexpr pa_usec_t kTargetBufferUsec = 100'000;
+
+void done(pa_operation* operation)
+{
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+} // namespace
+
+SoundStream::SoundStream(SoundServer& server, std::unique_ptr<SoundFile> file,
+                         const std::atomic<bool>& loop)
+    : m_file(std::move(file)), m_loop(loop)
+{
+    pa_sample_spec spec{};
+    spec.format = PA_SAMPLE_FLOAT32NE;
+    spec.rate = static_cast<uint32_t>(m_file->sampleRate());
+    spec.channels = static_cast<uint8_t>(m_file->channels());
+    m_frameBytes = pa_frame_size(&spec);
+    pa_channel_map map{};
+    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
+
+    pa_proplist* properties = pa_proplist_new();
+    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "event");
+    m_stream = pa_stream_new_with_proplist(server.context(), "Beep", &spec, &map, properties);
+    pa_proplist_free(properties);
+    if (m_stream)
+        pa_stream_set_write_callback(m_stream, &SoundStream::onWritable, this);
+}
+
+SoundStream::~SoundStream()
+{
+    if (!m_stream)
+        return;
+    if (m_drain) {
+        // A cancelled operation never calls back.
+        pa_operation_cancel(m_drain);
+        pa_operation_unref(m_drain);
+    }
+    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+        pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+}
+
+bool SoundStream::start()
+{
+    if (!m_stream)
+        return false;
+    pa_sample_spec spec = *pa_stream_get_sample_spec(m_stream);
+    pa_buffer_attr buffer{};
+    buffer.maxlength = static_cast<uint32_t>(-1);
+    buffer.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetBufferUsec, &spec));
+    buffer.prebuf = static_cast<uint32_t>(-1);
+    buffer.minreq = static_cast<uint32_t>(-1);
+    buffer.fragsize = static_cast<uint32_t>(-1);
+    return pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+                                      nullptr) == 0;
+}
+
+void SoundStream::onWritable(pa_stream*, size_t bytes, void* self)
+{
+    static_cast<SoundStream*>(self)->fill(bytes);
+}
+
+void SoundStream::onDrained(pa_stream*, int, void* self)
+{
+    auto* sound = static_cast<SoundStream*>(self);
+    pa_operation_unref(sound->m_drain);
+    sound->m_drain = nullptr;
+    sound->leaveServer();
+}
+
+void SoundStream::fill(size_t bytes)
+{
+    while (!m_ended && bytes >= m_frameBytes) {
+        void* buffer = nullptr;
+        size_t room = bytes;
+        if (pa_stream_begin_write(m_stream, &buffer, &room) < 0 || room < m_frameBytes) {
+            leaveServer();
+            return;
+        }
+        const qint64 frames = m_file->read(static_cast<float*>(buffer), room / m_frameBytes);
+        if (frames == 0) {
+            pa_stream_cancel_write(m_stream);
+            if (m_loop && m_readSinceRewind && m_file->rewind()) {
+                m_readSinceRewind = false;
+                continue;
+            }
+            endOfSound();
+            return;
+        }
+        const size_t written = static_cast<size_t>(frames) * m_frameBytes;
+        pa_stream_write(m_stream, buffer, written, nullptr, 0, PA_SEEK_RELATIVE);
+        m_readSinceRewind = true;
+        bytes -= std::min(bytes, written);
+    }
+}
+
+void SoundStream::endOfSound()
+{
+    m_ended = true;
+    // A sound shorter than the server's start threshold would otherwise never start.
+    done(pa_stream_trigger(m_stream, nullptr, nullptr));
+    m_drain = pa_stream_drain(m_stream, &SoundStream::onDrained, this);
+    if (!m_drain)
+        leaveServer();
+}
+
+// The sound has played out: leave the server at once, so that no idle stream keeps it busy.
+void SoundStream::leaveServer()
+{
+    m_ended = true;
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+        pa_stream_disconnect(m_stream);
+}

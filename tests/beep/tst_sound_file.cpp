@@ -1,0 +1,233 @@
+// Decoding sound files for the media player: WAV samples arrive with their values intact,
+// compressed formats decode in full, odd and broken files are read as far as they go, and
+// special files are refused without waiting.
+
+#include "ToneWav.h"
+#include "WavBytes.h"
+#include "beep/SoundFile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <sys/stat.h>
+
+using namespace WavBytes;
+
+namespace {
+
+std::vector<float> readAll(SoundFile& file)
+{
+    std::vector<float> all;
+    std::vector<float> block(7 *
+                             file.channels()); // a few frames at a time, as the server takes them
+    while (const qint64 frames = file.read(block.data(), 7))
+        all.insert(all.end(), block.begin(), block.begin() + frames * file.channels());
+    return all;
+}
+
+template <typename T> QByteArray bytesOf(std::initializer_list<T> values)
+{
+    QByteArray out;
+    for (T v : values)
+        out.append(reinterpret_cast<const char*>(&v), sizeof v);
+    return out;
+}
+
+int openDescriptors()
+{
+    return static_cast<int>(QDir(QStringLiteral("/proc/self/fd")).count());
+}
+
+} // namespace
+
+class TestSoundFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString writeFile(const QByteArray& content, const QString& name = QStringLiteral("sound.wav"))
+    {
+        const QString path = m_dir.filePath(name);
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            out.write(content) != content.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+  private Q_SLOTS:
+    void samplesArriveIntact_data()
+    {
+        QTest::addColumn<QByteArray>("wav");
+        QTest::addColumn<std::vector<float>>("expected");
+
+        QTest::newRow("8-bit unsigned")
+            << riff(fmt(1, 1, 8000, 8, 1) + chunk("data", QByteArray("\x00\x80\xc0", 3)))
+            << std::vector<float>{-1.0f, 0.0f, 0.5f};
+        QTest::newRow("16-bit stereo")
+            << riff(fmt(1, 2, 44100, 16, 4) + chunk("data", bytesOf<qint16>({16384, -32768})))
+            << std::vector<float>{0.5f, -1.0f};
+        QTest::newRow("24-bit") << riff(fmt(1, 1, 48000, 24, 3) +
+                                        chunk("data", QByteArray("\x00\x00\x40", 3)))
+                                << std::vector<float>{0.5f};
+        QTest::newRow("32-bit") << riff(fmt(1, 1, 96000, 32, 4) +
+                                        chunk("data", bytesOf<qint32>({-0x40000000})))
+                                << std::vector<float>{-0.5f};
+        QTest::newRow("32-bit float")
+            << riff(fmt(3, 2, 22050, 32, 8) + chunk("data", bytesOf<float>({0.25f, -1.0f})))
+            << std::vector<float>{0.25f, -1.0f};
+        QTest::newRow("64-bit float")
+            << riff(fmt(3, 1, 8000, 64, 8) + chunk("data", bytesOf<double>({0.5, -0.125})))
+            << std::vector<float>{0.5f, -0.125f};
+        QTest::newRow("extensible 24-bit") << riff(fmtExtensible(1, 1, 48000, 24, 3) +
+                                                   chunk("data", QByteArray("\x00\x00\x40", 3)))
+                                           << std::vector<float>{0.5f};
+        QTest::newRow("chunks around the samples")
+            << riff(chunk("LIST", "INFOodd") + fmt(1, 1, 8000, 16, 2) +
+                    chunk("fact", QByteArray(4, 0)) + chunk("data", bytesOf<qint16>({8192})) +
+                    chunk("LIST", "tail"))
+            << std::vector<float>{0.25f};
+    }
+
+    void samplesArriveIntact()
+    {
+        QFETCH(QByteArray, wav);
+        QFETCH(std::vector<float>, expected);
+        QString whyNot;
+        auto file = SoundFile::open(writeFile(wav), &whyNot);
+        QVERIFY2(file, qPrintable(whyNot));
+        QCOMPARE(readAll(*file), expected);
+    }
+
+    void truncatedFilePlaysWhatIsThere()
+    {
+        // The header promises 1000 frames; 10 and a half are there.
+        QByteArray samples;
+        for (qint16 i = 1; i <= 10; ++i)
+            samples += bytesOf<qint16>({qint16(i * 1024)});
+        QByteArray wav = riff(fmt(1, 1, 8000, 16, 2) + chunk("data", samples + "\x01", 2000));
+        wav.chop(1);
+        QString whyNot;
+        auto file = SoundFile::open(writeFile(wav), &whyNot);
+        QVERIFY2(file, qPrintable(whyNot));
+        const auto all = readAll(*file);
+        QCOMPARE(all.size(), 10u);
+        QCOMPARE(all.back(), 10 * 1024 / 32768.0f);
+    }
+
+    void rewindStartsAgain()
+    {
+        const auto wav = riff(fmt(1, 1, 8000, 16, 2) + chunk("data", bytesOf<qint16>({1, 2, 3})));
+        QString whyNot;
+        auto file = SoundFile::open(writeFile(wav), &whyNot);
+        QVERIFY(file);
+        const auto first = readAll(*file);
+        QCOMPARE(first.size(), 3u);
+        QVERIFY(file->rewind());
+        QCOMPARE(readAll(*file), first);
+    }
+
+    // Each file is made from a WAV tone by an encoder; it must decode to the whole tone.
+    void compressedFormatsDecodeInFull_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QStringList>("command"); // {in} and {out} name the two files
+        const auto sox = [](QStringList options = {}) {
+            return QStringList{"sox", "{in}"} + options + QStringList{"{out}"};
+        };
+        QTest::newRow("flac") << "tone.flac" << sox();
+        QTest::newRow("ogg vorbis") << "tone.ogg" << sox();
+        QTest::newRow("opus") << "tone.opus" << QStringList{"opusenc", "--quiet", "{in}", "{out}"};
+        QTest::newRow("mp3") << "tone.mp3" << QStringList{"lame", "--quiet", "{in}", "{out}"};
+        QTest::newRow("aiff") << "tone.aiff" << sox();
+        QTest::newRow("au") << "tone.au" << sox();
+        QTest::newRow("wavpack") << "tone.wv" << sox();
+        QTest::newRow("wav mu-law") << "mulaw.wav" << sox({"-e", "u-law"});
+        QTest::newRow("wav a-law") << "alaw.wav" << sox({"-e", "a-law"});
+        QTest::newRow("wav ms adpcm") << "ms.wav" << sox({"-e", "ms-adpcm"});
+        QTest::newRow("wav ima adpcm") << "ima.wav" << sox({"-e", "ima-adpcm"});
+        QTest::newRow("wav gsm") << "gsm.wav" << sox({"-e", "gsm-full-rate", "-r", "8000"});
+    }
+
+    void compressedFormatsDecodeInFull()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QStringList, command);
+        const QString program = command.takeFirst();
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QSKIP(qPrintable(program + QStringLiteral(" is needed to write this format")));
+        const QString in = m_dir.filePath(QStringLiteral("source.wav"));
+        QVERIFY(ToneWav::write(in, {48000, 1}, 660, 0.3));
+        const QString out = m_dir.filePath(fileName);
+        command.replaceInStrings(QStringLiteral("{in}"), in);
+        command.replaceInStrings(QStringLiteral("{out}"), out);
+        QCOMPARE(QProcess::execute(program, command), 0);
+
+        QString whyNot;
+        auto file = SoundFile::open(out, &whyNot);
+        QVERIFY2(file, qPrintable(whyNot));
+        const auto samples = readAll(*file);
+        const double seconds = double(samples.size()) / file->channels() / file->sampleRate();
+        // Encoders may pad with a little silence (MP3, Opus), never cut.
+        QVERIFY2(seconds >= 0.29 && seconds <= 0.36, qPrintable(QString::number(seconds)));
+        double energy = 0;
+        for (float s : samples)
+            energy += double(s) * s;
+        // A sine at half of full scale: 0.35 root mean square, whatever the codec made of it.
+        const double rms = std::sqrt(energy / samples.size());
+        QVERIFY2(rms > 0.25 && rms < 0.42, qPrintable(QString::number(rms)));
+    }
+
+    void refusesWhatIsNotASound_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("reason"); // %1 stands for the path
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.wav"))
+                                 << "No such file or directory";
+        QTest::newRow("folder") << m_dir.path() << "%1 is not a regular file";
+        QTest::newRow("device") << "/dev/zero"
+                                << "%1 is not a regular file";
+        QTest::newRow("fifo") << m_dir.filePath(QStringLiteral("fifo"))
+                              << "%1 is not a regular file";
+        QTest::newRow("text") << writeFile("some notes\n", "notes.wav")
+                              << "%1 holds no sound that can be played";
+        QTest::newRow("zeros") << writeFile(QByteArray(4096, 0), "zeros.wav")
+                               << "%1 holds no sound that can be played";
+        QTest::newRow("empty") << writeFile({}, "empty.wav")
+                               << "%1 holds no sound that can be played";
+        QTest::newRow("header only")
+            << writeFile(riff(fmt(1, 1, 8000, 16, 2) + chunk("data", {})), "head.wav")
+            << "%1 holds no sound that can be played";
+        QTest::newRow("no channels")
+            << writeFile(riff(fmt(1, 0, 8000, 16, 2) + chunk("data", QByteArray(8, 0))), "c.wav")
+            << "%1 holds no sound that can be played";
+        QTest::newRow("not really wavpack") << writeFile("wvpk and nothing else", "fake.wv")
+                                            << "%1 holds no sound that can be played";
+    }
+
+    void refusesWhatIsNotASound()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, reason);
+        if (path.endsWith(QLatin1String("fifo")))
+            QVERIFY(QFile::exists(path) || mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        const int descriptors = openDescriptors();
+        QElapsedTimer clock;
+        clock.start();
+        QString whyNot;
+        QVERIFY(!SoundFile::open(path, &whyNot));
+        QCOMPARE(whyNot, reason.contains(QLatin1String("%1")) ? reason.arg(path) : reason);
+        QVERIFY(clock.elapsed() < 50); // a FIFO without a writer must not hold it up
+        QCOMPARE(openDescriptors(), descriptors);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSoundFile)
+
+#include "tst_sound_file.moc"
