@@ -1,8 +1,9 @@
 #include "beep/SoundPlayback.h"
 
-#include "beep/SoundFile.h"
-#include "beep/SoundStream.h"
+#include "beep/SoundEngine.h"
 
+#include <QCoreApplication>
+#include <QLibrary>
 #include <QLoggingCategory>
 #include <QMutexLocker>
 
@@ -10,31 +11,50 @@ Q_LOGGING_CATEGORY(lcSound, "pingora.sound", QtWarningMsg)
 
 namespace {
 
-// A beep that could not start within this time after it was asked for is dropped: later it
-// would no longer mark the moment it stands for.
-constexpr qint64 kLongestWaitMs = 2000;
+// The module beside the program, or else wherever the system looks for libraries.
+CreateSoundEngine loadEngineModule()
+{
+    const QString besideProgram =
+        QCoreApplication::applicationDirPath() + u'/' + QLatin1String(kSoundEngineModule);
+    for (const QString& name : {besideProgram, QString::fromLatin1(kSoundEngineModule)}) {
+        QLibrary module(name);
+        if (auto create = reinterpret_cast<CreateSoundEngine>(module.resolve(kCreateSoundEngine)))
+            return create; // never unloaded: libpulse's thread runs its code until the end
+        qCInfo(lcSound) << "sound engine not loaded:" << module.errorString();
+    }
+    return nullptr;
+}
 
 } // namespace
 
 SoundPlayback::SoundPlayback(std::shared_ptr<SoundRequest> request) : m_request(std::move(request))
 {
-    // Called on libpulse's thread: the waiting sound is started here, in the sound thread.
-    m_server.setOnReady([this] {
-        QMetaObject::invokeMethod(this, &SoundPlayback::startWaitingSound, Qt::QueuedConnection);
-    });
 }
 
-SoundPlayback::~SoundPlayback()
+SoundPlayback::~SoundPlayback() = default;
+
+SoundEngine* SoundPlayback::engine()
 {
-    ServerLock lock(m_server);
-    m_server.setOnReady(nullptr);
-    m_stream.reset();
+    if (m_engine || m_engineMissing)
+        return m_engine.get();
+    const CreateSoundEngine create = loadEngineModule();
+    m_engineMissing = !create;
+    if (create) {
+        // Called on libpulse's thread; the waiting sound is started here, in the sound thread.
+        m_engine.reset(create(&m_request->loop, [this] {
+            QMetaObject::invokeMethod(this, &SoundPlayback::startWaitingSound,
+                                      Qt::QueuedConnection);
+        }));
+    } else {
+        qCWarning(lcSound) << "no sound engine: beeps are silent";
+    }
+    return m_engine.get();
 }
 
 void SoundPlayback::warmUp()
 {
-    ServerLock lock(m_server);
-    m_server.connect();
+    if (SoundEngine* sound = engine())
+        sound->warmUp();
 }
 
 void SoundPlayback::apply()
@@ -47,42 +67,14 @@ void SoundPlayback::apply()
         m_appliedSerial = m_request->serial;
         path = m_request->path;
     }
-    {
-        ServerLock lock(m_server);
-        m_stream.reset(); // the sound playing now is cut off
-    }
-    m_waiting.reset();
-    bool started = false;
-    if (!path.isEmpty()) {
-        QString whyNot;
-        if (auto file = SoundFile::open(path, &whyNot))
-            started = play(std::move(file));
-        else
-            qCInfo(lcSound) << "cannot play:" << whyNot;
-    }
+    // Silence needs no engine if none has played yet.
+    SoundEngine* sound = path.isEmpty() ? m_engine.get() : engine();
+    const bool started = sound && sound->play(path);
     Q_EMIT applied(started);
-}
-
-bool SoundPlayback::play(std::unique_ptr<SoundFile> file)
-{
-    ServerLock lock(m_server);
-    m_server.connect();
-    if (!m_server.isReady()) {
-        m_waiting = std::move(file);
-        m_waitingSince.start();
-        return true;
-    }
-    m_stream = std::make_unique<SoundStream>(m_server, std::move(file), m_request->loop);
-    return m_stream->start();
 }
 
 void SoundPlayback::startWaitingSound()
 {
-    if (!m_waiting)
-        return;
-    if (m_waitingSince.elapsed() > kLongestWaitMs) {
-        m_waiting.reset();
-        return;
-    }
-    play(std::move(m_waiting));
+    if (m_engine)
+        m_engine->startWaitingSound();
 }

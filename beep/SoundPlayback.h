@@ -1,21 +1,14 @@
 #pragma once
 
 #include "beep/SoundRequest.h"
-#include "beep/SoundServer.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <memory>
 
-class SoundFile;
-class SoundStream;
+class SoundEngine;
 
-/// The working part of a media player, living in the sound thread: plays the requested file
-/// through the default sound output, one sound at a time.
-///
-/// Opening and decoding the file happen here and on libpulse's thread, never on the window's
-/// thread. A sound asked for while the server connection is still being made starts as soon
-/// as it is ready, unless that takes so long that the sound would come noticeably late.
+/// The working part of a media player, living in the sound thread: acts on the player's
+/// requests through the sound engine, which it loads on first use.
 class SoundPlayback : public QObject
 {
     Q_OBJECT
@@ -25,7 +18,7 @@ class SoundPlayback : public QObject
 
     /// Acts on the latest request if it has not been acted on yet.
     void apply();
-    /// Connects to the sound server ahead of the first sound.
+    /// Loads the sound engine and connects to the sound server ahead of the first sound.
     void warmUp();
 
   Q_SIGNALS:
@@ -34,14 +27,11 @@ class SoundPlayback : public QObject
     void applied(bool started);
 
   private:
+    SoundEngine* engine();
     void startWaitingSound();
-    bool play(std::unique_ptr<SoundFile> file);
 
     std::shared_ptr<SoundRequest> m_request;
     quint64 m_appliedSerial = 0;
-    SoundServer m_server;
-    std::unique_ptr<SoundStream> m_stream;
-    // A sound asked for before the server was ready, and since when it waits.
-    std::unique_ptr<SoundFile> m_waiting;
-    QElapsedTimer m_waitingSince;
+    std::unique_ptr<SoundEngine> m_engine;
+    bool m_engineMissing = false;
 };

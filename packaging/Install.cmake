@@ -37,10 +37,11 @@ execute_process(COMMAND date -u -R -d "${PINGORA_RELEASE_DATE} 12:00"
 # functions, and a read-only relocation table bound at start. Fortified functions need an
 # optimised build, and the sanitizers bring checks of their own.
 if(NOT PINGORA_SANITIZE)
-    foreach(target pingora_core pingora)
+    foreach(target pingora_core pingora pingora_sound_engine pingora-sound)
         target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
     endforeach()
     target_link_options(pingora PRIVATE LINKER:-z,relro,-z,now)
+    target_link_options(pingora-sound PRIVATE LINKER:-z,relro,-z,now)
 endif()
 
 set(packaging_dir ${CMAKE_BINARY_DIR}/packaging)
@@ -71,14 +72,19 @@ file(MAKE_DIRECTORY ${packaging_dir}/bin)
 file(CREATE_LINK ${program_dir_from_bin}/pingora ${packaging_dir}/bin/pingora SYMBOLIC)
 
 install(TARGETS pingora RUNTIME DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR})
+# The sound engine, which the program loads from its own folder.
+install(TARGETS pingora-sound LIBRARY DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR}
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # A stripped install (--strip, and the package) also drops the compiler's notes, as Debian's
 # own packages do.
-install(CODE "
-    if(CMAKE_INSTALL_DO_STRIP)
-        execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PINGORA_INSTALL_PROGRAM_DIR}/pingora\"
-            COMMAND_ERROR_IS_FATAL ANY)
-    endif()")
+foreach(file pingora libpingora-sound.so)
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${PINGORA_INSTALL_PROGRAM_DIR}/${file}\"
+                COMMAND_ERROR_IS_FATAL ANY)
+        endif()")
+endforeach()
 install(FILES ${PINGORA_PROGRAM_DIR}/beep.wav ${PINGORA_PROGRAM_DIR}/HAND-M.CUR
     DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR})
 install(FILES ${packaging_dir}/bin/pingora DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -47,6 +47,20 @@ QString heldUp(const char* what, qint64 ms)
                              : QStringLiteral("%1 held up the window %2 ms").arg(what).arg(ms);
 }
 
+// Which of the sound engine and the libraries it plays with are mapped into this process.
+QStringList soundLibrariesLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/maps");
+    const QByteArray mapped = maps.readAll();
+    QStringList loaded;
+    for (const char* name : {"libpingora-sound", "libpulse", "libsndfile", "libwavpack"})
+        if (mapped.contains(QByteArray("/") + name))
+            loaded << QString::fromLatin1(name);
+    return loaded;
+}
+
 int threadCount()
 {
     return static_cast<int>(QDir(QStringLiteral("/proc/self/task"))
@@ -83,8 +97,9 @@ class TestMediaPlayer : public QObject
   private Q_SLOTS:
     void nothingStartsBeforeTheFirstSound()
     {
-        // Runs first: no sound thread exists yet in this process.
+        // Runs first: no sound thread exists yet in this process, and no sound library.
         const int before = threadCount();
+        QCOMPARE(soundLibrariesLoaded(), QStringList());
         {
             MediaPlayer player;
             player.setLoop(false);
@@ -97,6 +112,8 @@ class TestMediaPlayer : public QObject
         player.setUrl(writeFile(QStringLiteral("first.wav"), ToneWav::make({}, 880, 0.1)));
         QVERIFY(threadCount() > before);
         QVERIFY(applied.wait(60000));
+        QCOMPARE(soundLibrariesLoaded(),
+                 QStringList({"libpingora-sound", "libpulse", "libsndfile", "libwavpack"}));
     }
 
     void loopModeIsKept()

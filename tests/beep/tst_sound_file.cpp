@@ -4,7 +4,7 @@
 
 #include "ToneWav.h"
 #include "WavBytes.h"
-#include "beep/SoundFile.h"
+#include "beep/engine/SoundFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>

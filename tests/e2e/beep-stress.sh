@@ -100,9 +100,11 @@ for ((i = 0; i < copies; i++)); do
         died=$((died + 1))
     fi
 done
-for pid in "${helper_pids[@]}"; do
+# Stop everything before counting, so that the logs and the recordings cover the same time.
+for pid in "${program_pids[@]}" "${helper_pids[@]}"; do
     kill -TERM "$pid" 2>/dev/null
 done
+wait 2>/dev/null
 
 logged=0
 heard=0

@@ -1,4 +1,4 @@
-#include "beep/SoundServer.h"
+#include "beep/engine/SoundServer.h"
 
 #include "app/ProductInfo.h"
 

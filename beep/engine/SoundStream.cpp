@@ -1,7 +1,7 @@
-#include "beep/SoundStream.h"
+#include "beep/engine/SoundStream.h"
 
-#include "beep/SoundFile.h"
-#include "beep/SoundServer.h"
+#include "beep/engine/SoundFile.h"
+#include "beep/engine/SoundServer.h"
 
 #include <pulse/context.h>
 #include <pulse/proplist.h>

@@ -1,4 +1,4 @@
-#include "beep/SoundFile.h"
+#include "beep/engine/SoundFile.h"
 
 #include <QFile>
 #include <cerrno>
