@@ -103,7 +103,8 @@ Form1::Form1(Platform platform, SettingsStore settings, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     ErrorReport::setParentWindow(this);
-    // First of all: the desktop settles its tray protocol when the first tray icon is made.
+    // First of all: nothing else may make a tray icon before the tray control (Qt settles the
+    // desktop's tray protocol with the first one).
     wireTray();
     SkinFramework1 = std::make_unique<StyleSheetSkin>();
     buildLayout();

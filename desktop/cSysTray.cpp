@@ -25,16 +25,30 @@ cSysTray::Properties cSysTray::mainWindowProperties()
     return {true, programIcon(), QString()};
 }
 
-cSysTray::cSysTray(QObject* parent) : QObject(parent), m_shell(new DesktopTrayShell(this))
+cSysTray::cSysTray(QObject* parent) : QObject(parent)
 {
-    connect(m_shell, &TrayShell::notificationAreaAvailableChanged, this,
-            &cSysTray::notificationAreaAvailableChanged);
+    QTimer::singleShot(0, this, [this] { shell(); });
 }
 
 cSysTray::cSysTray(TrayShell& shell, QObject* parent) : QObject(parent), m_shell(&shell)
 {
     connect(m_shell, &TrayShell::notificationAreaAvailableChanged, this,
             &cSysTray::notificationAreaAvailableChanged);
+}
+
+TrayShell& cSysTray::shell()
+{
+    if (!m_shell) {
+        m_shell = new DesktopTrayShell(this);
+        connect(m_shell, &TrayShell::notificationAreaAvailableChanged, this,
+                &cSysTray::notificationAreaAvailableChanged);
+        if (m_iconAdded) { // put in the tray before the shell was reached
+            m_trayWndProc =
+                connect(m_shell, &TrayShell::notice, this, &cSysTray::DispatchTrayMessage);
+            AddIcon(m_trayTip, m_trayIcon);
+        }
+    }
+    return *m_shell;
 }
 
 cSysTray::~cSysTray()
@@ -73,7 +87,7 @@ void cSysTray::setTrayIcon(const QIcon& Icon)
 {
     if (Icon.isNull())
         return;
-    if (m_iconAdded) {
+    if (m_iconAdded && shellReached()) {
         TrayRecord::Record record = newRecord();
         record.flags = Flag::Icon;
         record.icon = Icon;
@@ -86,7 +100,7 @@ void cSysTray::setTrayIcon(const QIcon& Icon)
 
 void cSysTray::setTrayTip(const QString& Tip)
 {
-    if (m_iconAdded) {
+    if (m_iconAdded && shellReached()) {
         TrayRecord::Record record = newRecord();
         record.flags = Flag::Tip;
         record.tip = TrayText::cutToCharacters(Tip, TrayRecord::kMaxTipChars);
@@ -101,12 +115,17 @@ void cSysTray::setInTray(bool Show)
     if (Show == m_inTray)
         return;
     if (Show) {
-        m_trayWndProc = connect(m_shell, &TrayShell::notice, this, &cSysTray::DispatchTrayMessage);
-        AddIcon(m_trayTip, m_trayIcon);
+        if (shellReached()) {
+            m_trayWndProc =
+                connect(m_shell, &TrayShell::notice, this, &cSysTray::DispatchTrayMessage);
+            AddIcon(m_trayTip, m_trayIcon);
+        } // else added when the shell is reached
         m_iconAdded = true;
     } else if (m_iconAdded) {
-        DeleteIcon();
-        disconnect(m_trayWndProc);
+        if (shellReached()) {
+            DeleteIcon();
+            disconnect(m_trayWndProc);
+        }
         m_iconAdded = false;
     }
     m_inTray = Show;
@@ -151,7 +170,7 @@ void cSysTray::ShowBalloon(const QString& Tip, const QString& sTitle, int ShowTi
     balloon.infoTitle = TrayText::cutToCharacters(sTitle, TrayRecord::kMaxInfoTitleChars);
     balloon.info = TrayText::cutToCharacters(Tip, TrayRecord::kMaxInfoChars);
     balloon.timeoutMs = ShowTimer > 0 ? ShowTimer * 1000 : 0;
-    m_shell->notifyIcon(Command::Modify, balloon);
+    shell().notifyIcon(Command::Modify, balloon);
     m_balloonShowing = true;
     if (ShowOnce)
         ++m_balloonCount;

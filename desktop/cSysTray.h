@@ -40,7 +40,10 @@ class cSysTray : public QObject
     /// The main window's stored values: in the tray, the blue W icon, an empty tooltip.
     static Properties mainWindowProperties();
 
-    /// A control over the desktop's own notification area and notification service.
+    /// A control over the desktop's own notification area and notification service. Reaching
+    /// the desktop costs start-up time, so it happens once the event loop runs (or at once,
+    /// when a question needs the desktop's answer): an icon put in the tray before then
+    /// appears a moment later, with the latest icon and tip.
     explicit cSysTray(QObject* parent = nullptr);
     /// A control over @p shell, which must outlive it (tests pass a recording one).
     explicit cSysTray(TrayShell& shell, QObject* parent = nullptr);
@@ -86,7 +89,7 @@ class cSysTray : public QObject
 
     /// True when the desktop has a notification area that shows the icon now. The main
     /// window asks before hiding itself in the tray: without one it could not come back.
-    bool notificationAreaAvailable() const { return m_shell->notificationAreaAvailable(); }
+    bool notificationAreaAvailable() { return shell().notificationAreaAvailable(); }
 
     /// Internal state, read by tests.
     bool iconAdded() const { return m_iconAdded; }
@@ -109,13 +112,18 @@ class cSysTray : public QObject
     void notificationAreaAvailableChanged(bool available);
 
   private:
+    /// The desktop's shell, reached now if it has not been yet.
+    TrayShell& shell();
+    /// Whether the icon's commands can go to the shell now, rather than wait for it.
+    bool shellReached() const { return m_shell != nullptr; }
     void AddIcon(const QString& tip, const QIcon& icon);
     void DeleteIcon();
     /// Turns one of the desktop's notices into an event, or ends the balloon wait.
     void DispatchTrayMessage(int notification, int id);
     TrayRecord::Record newRecord() const;
 
-    TrayShell* m_shell;
+    /// Null until the desktop's shell is reached (see the constructor).
+    TrayShell* m_shell = nullptr;
     /// The desktop's notices reach the control only while its icon is in the tray.
     QMetaObject::Connection m_trayWndProc;
 

@@ -11,6 +11,8 @@ namespace {
 const QString kSection = QStringLiteral("[Pingora]");
 const QString kMainWindowTitle = QStringLiteral("Pingora");
 const QString kErrorReportTitle = QStringLiteral("Application Error");
+// Tray icons are at most this wide; the main window is far wider.
+constexpr int kLargestTrayIcon = 128;
 } // namespace
 
 ProgramRun::ProgramRun(QString programFolder) : m_folder(std::move(programFolder))
@@ -96,14 +98,17 @@ bool ProgramRun::start(QString* error, std::chrono::milliseconds timeout)
         [&] {
             if (!isRunning())
                 return true;
-            // Titles compared exactly: xdotool's name search ignores case and would also
-            // find the tray icon's window, named after the program file.
+            // Titles compared exactly (xdotool's name search ignores case), and the tray
+            // icon's window, which may bear the program's name too, told apart by its size.
             for (XDesktop::WindowId window : XDesktop::search({"--onlyvisible", "--pid", pid})) {
                 const QString title = XDesktop::windowName(window);
-                if (title.startsWith(kErrorReportTitle))
+                if (title.startsWith(kErrorReportTitle)) {
                     report = title;
-                else if (title == kMainWindowTitle)
-                    m_mainWindow = window;
+                } else if (title == kMainWindowTitle) {
+                    const auto info = XDesktop::windowInfo(window);
+                    if (info && info->geometry.width() > kLargestTrayIcon)
+                        m_mainWindow = window;
+                }
             }
             return m_mainWindow != 0 || !report.isEmpty();
         },

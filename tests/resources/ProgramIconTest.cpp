@@ -41,7 +41,7 @@ class ProgramIconTest : public QObject
     void isCrispAtPanelSizes();
     void isSmoothWithWiderFrameWhenLarge();
     void offersEverySizeOfTheTheme();
-    void prefersTheInstalledThemeIcon();
+    void drawnEvenWhenAThemeHasOne();
 };
 
 void ProgramIconTest::showsTheLetterAtEverySize_data()
@@ -120,8 +120,6 @@ void ProgramIconTest::isSmoothWithWiderFrameWhenLarge()
 
 void ProgramIconTest::offersEverySizeOfTheTheme()
 {
-    if (QIcon::hasThemeIcon(ProductInfo::kAppId))
-        QSKIP("the program's icon is installed in the icon theme of this machine");
     const QIcon icon = programIcon();
     for (int pixels : kThemeSizes) {
         QVERIFY(icon.availableSizes().contains(QSize(pixels, pixels)));
@@ -130,8 +128,9 @@ void ProgramIconTest::offersEverySizeOfTheTheme()
     }
 }
 
-void ProgramIconTest::prefersTheInstalledThemeIcon()
+void ProgramIconTest::drawnEvenWhenAThemeHasOne()
 {
+    // Looking the icon up in the theme would cost start-up time for the same picture.
     QTemporaryDir themes;
     QDir theme(themes.filePath("test-theme"));
     QVERIFY(theme.mkpath("16x16/apps"));
@@ -152,7 +151,7 @@ void ProgramIconTest::prefersTheInstalledThemeIcon()
     QIcon::setThemeSearchPaths(searchPaths);
     QIcon::setThemeName(themeName);
 
-    QCOMPARE(shown.pixel(8, 8), 0xffff0000);
+    QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32), drawProgramIcon(16));
 }
 
 QTEST_MAIN(ProgramIconTest)
