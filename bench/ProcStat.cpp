@@ -80,4 +80,29 @@ Rates between(const Sample& from, const Sample& to)
     return r;
 }
 
+std::optional<Memory> memoryOf(pid_t pid)
+{
+    const std::string rollup = "/proc/" + std::to_string(pid) + "/smaps_rollup";
+    if (!std::ifstream(rollup))
+        return std::nullopt;
+    Memory m;
+    m.rssKiB = statusField(rollup, "Rss");
+    m.pssKiB = statusField(rollup, "Pss");
+    m.privateKiB = statusField(rollup, "Private_Clean") + statusField(rollup, "Private_Dirty");
+    return m;
+}
+
+std::set<std::string> librariesOf(pid_t pid)
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+    std::set<std::string> libraries;
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto path = line.find('/');
+        if (path != std::string::npos && line.find(".so", path) != std::string::npos)
+            libraries.insert(line.substr(path));
+    }
+    return libraries;
+}
+
 } // namespace ProcStat

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <set>
+
 #include <chrono>
 #include <map>
 #include <optional>
@@ -62,5 +64,18 @@ struct Rates
     long long mainVoluntary = 0; ///< count, not rate
 };
 Rates between(const Sample& from, const Sample& to);
+
+/// Memory of a process as the kernel accounts it (/proc/<pid>/smaps_rollup), in KiB:
+/// resident, proportional (shared pages divided among their users) and private to it.
+struct Memory
+{
+    long long rssKiB = 0;
+    long long pssKiB = 0;
+    long long privateKiB = 0;
+};
+std::optional<Memory> memoryOf(pid_t pid);
+
+/// The shared libraries mapped into a process (/proc/<pid>/maps), by path.
+std::set<std::string> librariesOf(pid_t pid);
 
 } // namespace ProcStat

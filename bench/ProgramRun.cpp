@@ -41,6 +41,11 @@ ProgramRun::~ProgramRun()
     std::filesystem::remove_all(m_root, ignored);
 }
 
+void ProgramRun::setEnvironment(std::string name, std::string value)
+{
+    m_environment.emplace_back(std::move(name), std::move(value));
+}
+
 pid_t ProgramRun::start()
 {
     const std::string log = m_root + "/output.log";
@@ -54,6 +59,8 @@ pid_t ProgramRun::start()
             _exit(127);
         setenv("XDG_CONFIG_HOME", m_config.c_str(), 1);
         setenv("TEMP", m_temp.c_str(), 1);
+        for (const auto& [name, value] : m_environment)
+            setenv(name.c_str(), value.c_str(), 1);
         const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (out >= 0) {
             dup2(out, STDOUT_FILENO);

@@ -3,6 +3,8 @@
 #include <map>
 #include <string>
 #include <sys/types.h>
+#include <utility>
+#include <vector>
 
 /// One run of a program under test, in private folders: its own settings folder
 /// (XDG_CONFIG_HOME, holding the settings given) and temporary folder (TEMP, where the
@@ -20,6 +22,8 @@ class ProgramRun
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
+    /// Sets an environment variable for the program, before start().
+    void setEnvironment(std::string name, std::string value);
     /// Starts the program; its output goes to a log in the private folder. Throws
     /// std::runtime_error if it cannot.
     pid_t start();
@@ -35,5 +39,6 @@ class ProgramRun
     std::string m_root;
     std::string m_config;
     std::string m_temp;
+    std::vector<std::pair<std::string, std::string>> m_environment;
     pid_t m_pid = -1;
 };

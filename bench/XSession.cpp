@@ -44,6 +44,23 @@ XSession::~XSession()
         dlclose(m_xtest);
 }
 
+pid_t XSession::windowPid(Display* display, unsigned long window)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    pid_t pid = 0;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                           &count, &remaining, &data) == Success &&
+        data && count == 1 && format == 32)
+        pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return pid;
+}
+
 bool XSession::isMainWindow(unsigned long window, pid_t pid, int minWidth, int minHeight)
 {
     XWindowAttributes attributes{};
@@ -51,18 +68,48 @@ bool XSession::isMainWindow(unsigned long window, pid_t pid, int minWidth, int m
         attributes.map_state != IsViewable || attributes.width < minWidth ||
         attributes.height < minHeight)
         return false;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
-    const bool ours = XGetWindowProperty(m_display, window, pidAtom, 0, 1, False, XA_CARDINAL,
-                                         &type, &format, &count, &remaining, &data) == Success &&
-                      data && count == 1 && format == 32 &&
-                      static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid;
-    if (data)
-        XFree(data);
-    return ours;
+    return windowPid(m_display, window) == pid;
+}
+
+// A tray icon: small, shown, and inside a window of the tray rather than on the root.
+void XSession::noteTrayIcon(unsigned long window, Clock::time_point seen)
+{
+    constexpr int kLargestIcon = 128;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(m_display, window, &attributes) ||
+        attributes.map_state != IsViewable || attributes.width > kLargestIcon)
+        return;
+    ::Window root = None, parent = None;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(m_display, window, &root, &parent, &children, &count))
+        return;
+    if (children)
+        XFree(children);
+    const pid_t pid = windowPid(m_display, window);
+    if (parent != root && pid > 0 && !m_trayIconDocked.count(pid))
+        m_trayIconDocked[pid] = seen;
+}
+
+void XSession::takeEvents(const std::function<void(const XEvent&, Clock::time_point)>& handle)
+{
+    const ::Window root = DefaultRootWindow(m_display);
+    while (XPending(m_display)) {
+        XEvent event;
+        XNextEvent(m_display, &event);
+        const auto seen = Clock::now();
+        if (event.type == CreateNotify && event.xcreatewindow.parent == root) {
+            // A new top-level window: follow it, also once a window manager has put it into
+            // a frame or a tray has taken it in.
+            XSelectInput(m_display, event.xcreatewindow.window, StructureNotifyMask);
+            XSync(m_display, False);
+        } else if (event.type == MapNotify) {
+            noteTrayIcon(event.xmap.window, seen);
+        } else if (event.type == ReparentNotify) {
+            noteTrayIcon(event.xreparent.window, seen);
+        }
+        handle(event, seen);
+    }
 }
 
 std::optional<XSession::MappedWindow>
@@ -70,24 +117,36 @@ XSession::waitForWindow(pid_t pid, int minWidth, int minHeight, Clock::time_poin
 {
     const ::Window root = DefaultRootWindow(m_display);
     pollfd connection{ConnectionNumber(m_display), POLLIN, 0};
+    std::optional<MappedWindow> found;
     for (;;) {
-        while (XPending(m_display)) {
-            XEvent event;
-            XNextEvent(m_display, &event);
-            const auto seen = Clock::now();
-            if (event.type == CreateNotify && event.xcreatewindow.parent == root) {
-                // A new top-level window: follow it, also once a window manager has put it
-                // into a frame. It may have been mapped before the selection took effect.
-                const unsigned long created = event.xcreatewindow.window;
-                XSelectInput(m_display, created, StructureNotifyMask);
-                XSync(m_display, False);
-                if (isMainWindow(created, pid, minWidth, minHeight))
-                    return MappedWindow{created, Clock::now()};
-            } else if (event.type == MapNotify &&
-                       isMainWindow(event.xmap.window, pid, minWidth, minHeight)) {
-                return MappedWindow{event.xmap.window, seen};
-            }
-        }
+        takeEvents([&](const XEvent& event, Clock::time_point seen) {
+            if (found)
+                return;
+            if (event.type == CreateNotify && event.xcreatewindow.parent == root &&
+                isMainWindow(event.xcreatewindow.window, pid, minWidth, minHeight))
+                found = MappedWindow{event.xcreatewindow.window, Clock::now()}; // mapped already
+            else if (event.type == MapNotify &&
+                     isMainWindow(event.xmap.window, pid, minWidth, minHeight))
+                found = MappedWindow{event.xmap.window, seen};
+        });
+        if (found)
+            return found;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0)
+            return std::nullopt;
+        poll(&connection, 1, static_cast<int>(left.count()) + 1);
+    }
+}
+
+std::optional<XSession::Clock::time_point> XSession::waitForTrayIcon(pid_t pid,
+                                                                     Clock::time_point deadline)
+{
+    pollfd connection{ConnectionNumber(m_display), POLLIN, 0};
+    for (;;) {
+        takeEvents([](const XEvent&, Clock::time_point) {});
+        if (const auto docked = m_trayIconDocked.find(pid); docked != m_trayIconDocked.end())
+            return docked->second;
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)

@@ -6,8 +6,8 @@
 //   tests/e2e/desktop-session.sh --wm -- build/bench/desktop_bench
 //       --program build/pingora/pingora --minimal build/bench/minimal_window
 //
-// Sections (--only a,b,...): startup, steady, off, beepnow, timing. --quick runs fewer and
-// shorter rounds, for trying the benchmark out; its figures are not the ones to quote.
+// Sections (--only a,b,...): startup, breakdown, steady, off, beepnow, timing. --quick runs fewer
+// and shorter rounds, for trying the benchmark out; its figures are not the ones to quote.
 //
 // Nothing in Pingora is changed or instrumented: a beep's time is when its line reached the
 // history log (inotify), the countdown's start is bounded by the click on "Turn On Auto Beep"
@@ -28,11 +28,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -76,8 +78,9 @@ struct Options
 {
     std::string program;
     std::string minimal;
-    std::set<std::string> sections{"startup", "steady", "off", "beepnow", "timing"};
+    std::set<std::string> sections{"startup", "breakdown", "steady", "off", "beepnow", "timing"};
     int startupRuns = 9;
+    int breakdownRuns = 5;
     int steadyRuns = 3;
     int steadySeconds = 60;
     int offSeconds = 30;
@@ -193,11 +196,134 @@ void startup(XSession& x, const Options& o)
                verdict(pingora <= kStartupRatio * minimal));
 }
 
+// --- Start-up breakdown -----------------------------------------------------------------
+// Where a start goes, seen from outside: all libraries loaded and main() about to run (the
+// dynamic loader tells bench/libmain_probe.so, an audit module), the main window mapped, the
+// tray icon docked, the sound engine loaded and the program a client of the sound server;
+// and the libraries mapped when the window is up and once the sound is ready.
+
+std::string mainProbePath()
+{
+    char self[4096] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string path(self, n > 0 ? static_cast<std::size_t>(n) : 0);
+    return path.substr(0, path.rfind('/')) + "/libmain_probe.so";
+}
+
+// The monotonic time the probe wrote, or nothing.
+std::optional<Clock::time_point> probedMain(const std::string& file)
+{
+    std::FILE* in = std::fopen(file.c_str(), "r");
+    if (!in)
+        return std::nullopt;
+    long long ns = 0;
+    const bool read = std::fscanf(in, "%lld", &ns) == 1;
+    std::fclose(in);
+    if (!read)
+        return std::nullopt;
+    return Clock::time_point(std::chrono::nanoseconds(ns));
+}
+
+bool mapsLibrary(pid_t pid, const std::string& name)
+{
+    for (const auto& library : ProcStat::librariesOf(pid))
+        if (library.find(name) != std::string::npos)
+            return true;
+    return false;
+}
+
+bool isSoundServerClient(pid_t pid)
+{
+    std::FILE* clients = popen("pactl list clients 2>/dev/null", "r");
+    if (!clients)
+        return false;
+    const std::string wanted = "application.process.id = \"" + std::to_string(pid) + "\"";
+    char line[512];
+    bool found = false;
+    while (std::fgets(line, sizeof line, clients))
+        found = found || std::strstr(line, wanted.c_str()) != nullptr;
+    pclose(clients);
+    return found;
+}
+
+// Polls \a condition every \a step until \a deadline; when it first held.
+template <typename Condition>
+std::optional<Clock::time_point> pollUntil(Condition condition, std::chrono::milliseconds step,
+                                           Clock::time_point deadline)
+{
+    while (Clock::now() < deadline) {
+        if (condition())
+            return Clock::now();
+        std::this_thread::sleep_for(step);
+    }
+    return std::nullopt;
+}
+
+void breakdown(XSession& x, const Options& o)
+{
+    std::printf("\n== Start-up breakdown: ms from launch, %d runs each, alternating (medians)\n",
+                o.breakdownRuns);
+    const std::string probe = mainProbePath();
+    const std::string programs[2] = {o.minimal, o.program};
+    const ProgramRun::Settings settings[2] = {{}, pingoraSettings(o, 11, true)};
+    std::vector<double> mainMs[2], mapMs[2], libsAtMap[2], trayMs, soundLoadedMs, soundClientMs,
+        libsWithSound;
+    for (int i = 0; i < o.breakdownRuns; ++i) {
+        for (int j = 0; j < 2; ++j) {
+            const int p = (i + j) % 2;
+            auto run = std::make_unique<ProgramRun>(programs[p], settings[p]);
+            const std::string stamp = run->tempFolder() + "/main.stamp";
+            run->setEnvironment("LD_AUDIT", probe);
+            run->setEnvironment("MAIN_PROBE_FILE", stamp);
+            const Launched l = launch(x, std::move(run));
+            const pid_t pid = l.run->pid();
+            mapMs[p].push_back(l.mapMs);
+            libsAtMap[p].push_back(static_cast<double>(ProcStat::librariesOf(pid).size()));
+            if (const auto main = probedMain(stamp))
+                mainMs[p].push_back(ms(*main - l.launchedAt));
+            if (p == 1) {
+                const auto deadline = Clock::now() + 10s;
+                if (const auto docked = x.waitForTrayIcon(pid, deadline))
+                    trayMs.push_back(ms(*docked - l.launchedAt));
+                const auto loaded =
+                    pollUntil([&] { return mapsLibrary(pid, "libpingora-sound"); }, 2ms, deadline);
+                if (loaded)
+                    soundLoadedMs.push_back(ms(*loaded - l.launchedAt));
+                if (const auto client =
+                        pollUntil([&] { return isSoundServerClient(pid); }, 10ms, deadline)) {
+                    soundClientMs.push_back(ms(*client - l.launchedAt));
+                    libsWithSound.push_back(static_cast<double>(ProcStat::librariesOf(pid).size()));
+                }
+            }
+            std::this_thread::sleep_for(300ms);
+        }
+    }
+    const auto med = [](const std::vector<double>& v) {
+        return v.empty() ? std::nan("") : Figures::median(v);
+    };
+    std::printf("                                         minimal   Pingora\n");
+    std::printf("  libraries loaded, main() next          %7.1f   %7.1f\n", med(mainMs[0]),
+                med(mainMs[1]));
+    std::printf("  main window mapped                     %7.1f   %7.1f\n", med(mapMs[0]),
+                med(mapMs[1]));
+    std::printf("  tray icon docked                             -   %7.1f\n", med(trayMs));
+    std::printf("  sound engine loaded                          -   %7.1f\n", med(soundLoadedMs));
+    std::printf("  client of the sound server (first beep ready) - %7.1f  (polled every 10 ms)\n",
+                med(soundClientMs));
+    std::printf("  libraries mapped with the window up    %7.0f   %7.0f   (the probe is one)\n",
+                med(libsAtMap[0]), med(libsAtMap[1]));
+    std::printf("  libraries mapped once sound is ready         -   %7.0f\n", med(libsWithSound));
+    addSummary("start-up breakdown            main() at %.1f ms (minimal %.1f), window %.1f ms, "
+               "tray %.1f ms, first beep ready %.1f ms",
+               med(mainMs[1]), med(mainMs[0]), med(mapMs[1]), med(trayMs), med(soundClientMs));
+}
+
 // --- Steady state: memory and idle cost while counting down --------------------------------
 
 struct SteadyFigures
 {
-    std::vector<double> rssMiB, cpuMsPerMinute, mainWakeups, mainSwitches, allSwitches;
+    std::vector<double> rssMiB, pssMiB, privateMiB, cpuMsPerMinute, mainWakeups, mainSwitches,
+        allSwitches;
 };
 
 void steady(XSession& x, const Options& o)
@@ -221,6 +347,10 @@ void steady(XSession& x, const Options& o)
                 followUntil(tracker, l.launchedAt + std::chrono::seconds(o.steadySeconds));
             const auto rates = ProcStat::between(from, to);
             f[p].rssMiB.push_back(static_cast<double>(to.rssKiB) / 1024);
+            if (const auto memory = ProcStat::memoryOf(l.run->pid())) {
+                f[p].pssMiB.push_back(static_cast<double>(memory->pssKiB) / 1024);
+                f[p].privateMiB.push_back(static_cast<double>(memory->privateKiB) / 1024);
+            }
             f[p].cpuMsPerMinute.push_back(rates.cpuFraction * 60000);
             f[p].mainWakeups.push_back(rates.mainVoluntaryPerSecond);
             f[p].mainSwitches.push_back(rates.mainSwitchesPerSecond);
@@ -238,6 +368,11 @@ void steady(XSession& x, const Options& o)
     std::printf("  median                               minimal   Pingora   ratio\n");
     std::printf("  RSS (MiB)                            %7.1f   %7.1f   %5.2f\n", med(f[0].rssMiB),
                 med(f[1].rssMiB), med(f[1].rssMiB) / med(f[0].rssMiB));
+    std::printf("  private memory (MiB)                 %7.1f   %7.1f   %5.2f\n",
+                med(f[0].privateMiB), med(f[1].privateMiB),
+                med(f[1].privateMiB) / med(f[0].privateMiB));
+    std::printf("  PSS (MiB; moves with what else shares the libraries) %5.1f   %7.1f   %5.2f\n",
+                med(f[0].pssMiB), med(f[1].pssMiB), med(f[1].pssMiB) / med(f[0].pssMiB));
     std::printf("  CPU (ms/min)                         %7.1f   %7.1f   %5.2f\n",
                 med(f[0].cpuMsPerMinute), med(f[1].cpuMsPerMinute),
                 med(f[1].cpuMsPerMinute) / med(f[0].cpuMsPerMinute));
@@ -536,6 +671,7 @@ Options parse(int argc, char** argv)
             o.verbose = true;
         } else if (arg == "--quick") {
             o.startupRuns = 3;
+            o.breakdownRuns = 2;
             o.steadyRuns = 1;
             o.steadySeconds = 20;
             o.offSeconds = 10;
@@ -543,9 +679,10 @@ Options parse(int argc, char** argv)
             o.oneSecondBeeps = 10;
             o.fiveSecondBeeps = 3;
         } else {
-            throw std::runtime_error("usage: desktop_bench --program PINGORA --minimal "
-                                     "MINIMAL_WINDOW [--only startup,steady,off,beepnow,timing] "
-                                     "[--quick] [--verbose]");
+            throw std::runtime_error(
+                "usage: desktop_bench --program PINGORA --minimal "
+                "MINIMAL_WINDOW [--only startup,breakdown,steady,off,beepnow,timing] "
+                "[--quick] [--verbose]");
         }
     }
     if (o.program.empty() || o.minimal.empty())
@@ -565,6 +702,8 @@ int main(int argc, char** argv)
                     "Pingora over the minimal Qt program, measured in the same run\n");
         if (o.sections.count("startup"))
             startup(x, o);
+        if (o.sections.count("breakdown"))
+            breakdown(x, o);
         if (o.sections.count("steady"))
             steady(x, o);
         if (o.sections.count("off"))
