@@ -142,6 +142,8 @@ void SettingsStore::write(const QString& key, const QString& value)
             keyLine = i;
         }
     }
+    if (keyLine >= 0 && lines[keyLine] == entry)
+        return; // stored already: writing it again would only cost a flush to the disk
     if (keyLine >= 0) {
         lines[keyLine] = entry;
     } else if (sectionStart >= 0) {

@@ -39,5 +39,8 @@ void Form1::loadCustomPointer(const QString& path)
 
 void Form1::setProgramIcon()
 {
-    setWindowIcon(programIcon());
+    // Title bars and taskbars show it at 64 pixels at most (128 on a doubled screen); the
+    // 256-pixel picture would only add 256 KB to send to the X server before the window shows.
+    constexpr int kLargestWindowIcon = 128;
+    setWindowIcon(programIcon(kLargestWindowIcon));
 }

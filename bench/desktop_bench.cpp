@@ -667,6 +667,8 @@ Options parse(int argc, char** argv)
                 o.sections.insert(list.substr(start, comma - start));
                 start = comma + 1;
             }
+        } else if (arg == "--startup-runs" && hasValue) {
+            o.startupRuns = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--verbose") {
             o.verbose = true;
         } else if (arg == "--quick") {

@@ -1,10 +1,12 @@
 #include "resources/ProgramIcon.h"
 
+#include <QIconEngine>
 #include <QPainter>
 #include <QPolygonF>
 #include <QtMath>
+#include <algorithm>
 #include <array>
-#include <vector>
+#include <map>
 
 namespace {
 
@@ -122,18 +124,75 @@ QImage drawProgramIcon(int pixels)
     return image;
 }
 
-QIcon programIcon()
+namespace {
+
+constexpr int kDrawnSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+// The icon at one of the drawn sizes, drawn when first asked for and kept.
+const QImage& drawnOnce(int pixels)
 {
-    // Drawn once: the window and the tray both ask for it at start-up. The icon theme is not
-    // consulted: loading it costs more start-up time than drawing, for the same picture.
-    static const std::vector<QImage> images = [] {
-        std::vector<QImage> drawn;
-        for (int pixels : {16, 22, 24, 32, 48, 64, 128, 256})
-            drawn.push_back(drawProgramIcon(pixels));
-        return drawn;
-    }();
-    QIcon icon;
-    for (const QImage& image : images)
-        icon.addPixmap(QPixmap::fromImage(image));
-    return icon;
+    static std::map<int, QImage> drawn;
+    auto& image = drawn[pixels];
+    if (image.isNull())
+        image = drawProgramIcon(pixels);
+    return image;
+}
+
+// Draws only the sizes that are asked for: at start-up the window and the tray want the
+// small ones, and drawing the large ones is the dearest part.
+class DrawnIconEngine final : public QIconEngine
+{
+  public:
+    explicit DrawnIconEngine(int largest) : m_largest(largest) {}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int wanted = std::max(size.width(), size.height());
+        if (wanted <= 0)
+            return {};
+        int pixels = 0; // the smallest drawn size that covers the wanted one, or the largest
+        for (int drawn : kDrawnSizes)
+            if (drawn <= m_largest && pixels < wanted)
+                pixels = drawn;
+        const QPixmap picture = QPixmap::fromImage(drawnOnce(pixels));
+        // Scaled down to a size in between; never blown up beyond the largest.
+        return pixels <= wanted
+                   ? picture
+                   : picture.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min({size.width(), size.height(), m_largest});
+        return {side, side};
+    }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (int drawn : kDrawnSizes)
+            if (drawn <= m_largest)
+                sizes << QSize(drawn, drawn);
+        return sizes;
+    }
+
+    QIconEngine* clone() const override { return new DrawnIconEngine(m_largest); }
+    QString key() const override { return QStringLiteral("pingora-drawn"); }
+
+  private:
+    int m_largest;
+};
+
+} // namespace
+
+QIcon programIcon(int largest)
+{
+    // The icon theme is not consulted: loading it costs more start-up time than drawing, for
+    // the same picture.
+    return QIcon(new DrawnIconEngine(largest));
 }

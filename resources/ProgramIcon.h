@@ -17,6 +17,6 @@ inline constexpr QRgb kIconFrameColour = 0xff000000;
 /// are drawn smoothly.
 QImage drawProgramIcon(int pixels);
 
-/// The program icon, drawn at 16, 22, 24, 32, 48, 64, 128 and 256 pixels: the same picture
-/// as the icon installed in the icon theme for menus.
-QIcon programIcon();
+/// The program icon, drawn at 16, 22, 24, 32, 48, 64, 128 and 256 pixels (or those up to
+/// @p largest): the same picture as the icon installed in the icon theme for menus.
+QIcon programIcon(int largest = 256);

@@ -41,6 +41,7 @@ class ProgramIconTest : public QObject
     void isCrispAtPanelSizes();
     void isSmoothWithWiderFrameWhenLarge();
     void offersEverySizeOfTheTheme();
+    void sizesInBetweenAndNone();
     void drawnEvenWhenAThemeHasOne();
 };
 
@@ -126,6 +127,15 @@ void ProgramIconTest::offersEverySizeOfTheTheme()
         const QImage shown = icon.pixmap(pixels).toImage().convertToFormat(QImage::Format_ARGB32);
         QCOMPARE(shown, drawProgramIcon(pixels));
     }
+}
+
+void ProgramIconTest::sizesInBetweenAndNone()
+{
+    const QIcon icon = programIcon(64);
+    QCOMPARE(icon.availableSizes().last(), QSize(64, 64));
+    QCOMPARE(icon.pixmap(20).size(), QSize(20, 20));  // scaled down from 22
+    QCOMPARE(icon.pixmap(100).size(), QSize(64, 64)); // never above the largest
+    QVERIFY(icon.pixmap(QSize(0, 0)).isNull());
 }
 
 void ProgramIconTest::drawnEvenWhenAThemeHasOne()
