@@ -7,7 +7,7 @@ bash scripts/install-deps.sh
 if [[ "${1:-}" == "--sanitize" ]]; then
     dir=build-sanitize
     bash scripts/build.sh "$dir" -DPINGORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DPINGORA_BUILD_BENCH=OFF
-    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 else
     dir=build

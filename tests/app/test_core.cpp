@@ -48,8 +48,8 @@ class TestCore : public QObject
         QTemporaryDir dir;
         SettingsStore store(dir.filePath("Wrenfield.ini"), "Pingora");
         const QStringList values = {
-            "",           "On",        "/a b/c,d;e=f.wav", " spaced ", "back\\slash",
-            "two\nlines", "ünïcødé ♪", "[not a section]"};
+            "",           "On",           "/a b/c,d;e=f.wav", " spaced ",  "back\\slash",
+            "two\nlines", "ends in CR\r", "cr\rinside",       "ünïcødé ♪", "[not a section]"};
         for (const QString& value : values) {
             store.write("Beep", value);
             QCOMPARE(store.read("Beep", "default"), value); // empty stays empty
@@ -66,7 +66,8 @@ class TestCore : public QObject
         const QString path = dir.filePath("Wrenfield.ini");
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Other]\nBeep=theirs\n\n[Pingora]\nOftenIndex=11\n# note\n\n[Later]\nx=1\n");
+        file.write("[Other]\nBeep=theirs\n\n[Pingora]\nOftenIndex=11\n# note\n\n[Later]\nx=1\n"
+                   "[Last]\ny=2\n");
         file.close();
         SettingsStore store(path, "Pingora");
         store.write("Beep", "mine");
@@ -74,7 +75,8 @@ class TestCore : public QObject
         const QByteArray text = readAll(path);
         QVERIFY2(text.contains("[Other]\nBeep=theirs\n"), text);
         QVERIFY2(text.contains("[Pingora]\nOftenIndex=3\n# note\nBeep=mine\n"), text);
-        QVERIFY2(text.contains("[Later]\nx=1\n"), text);
+        QVERIFY2(text.endsWith("[Later]\nx=1\n[Last]\ny=2\n"), text);
+        QCOMPARE(store.read("Beep", ""), QString("mine"));
         QCOMPARE(SettingsStore(path, "Other").read("Beep", ""), QString("theirs"));
     }
 

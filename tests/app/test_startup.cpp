@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -356,6 +357,23 @@ class TestStartup : public QObject
             window.randomFraction = fraction;
             window.load();
             QCOMPARE(window.openedUrls, QList<QUrl>{QUrl("https://www.example.com/pingora")});
+        }
+    }
+
+    void everyRowBeepsAtTheIntervalItNames()
+    {
+        // Each row says its interval in words ("Beep every 2 hours"); its seconds must agree.
+        TestWindow window;
+        Form1& form = window.load();
+        static const QRegularExpression words(
+            QStringLiteral("^Beep every (\\d+) (second|minute|hour)s?$"));
+        const QHash<QString, int> unit{{"second", 1}, {"minute", 60}, {"hour", 3600}};
+        QCOMPARE(form.ListView1->topLevelItemCount(), 16);
+        for (int i = 0; i < 16; ++i) {
+            form.ListView1->setCurrentItem(form.ListView1->topLevelItem(i));
+            const auto match = words.match(selectedRow(form));
+            QVERIFY2(match.hasMatch(), qPrintable(selectedRow(form)));
+            QCOMPARE(form.IntervalSeconds(), match.captured(1).toInt() * unit[match.captured(2)]);
         }
     }
 
