@@ -7,9 +7,11 @@
 #include "app/SettingsStore.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -298,6 +300,19 @@ class TestCore : public QObject
         ErrorTrap::runUntrappedHandler([] { throw Failure("alone"); });
         QTRY_COMPARE(answerer.seen().size(), 2);
         QCOMPARE(answerer.seen().last().text, QString("alone"));
+
+        // Raised by an event handled while a statement waits in its own event loop: the user
+        // did that, not the statement, which goes on unreported.
+        trap.run(198, [&] {
+            QTimer::singleShot(
+                0, [] { ErrorTrap::runUntrappedHandler([] { throw Failure("while waiting"); }); });
+            QEventLoop wait;
+            QTimer::singleShot(200, &wait, &QEventLoop::quit);
+            wait.exec();
+        });
+        QCOMPARE(answerer.seen().size(), 3);
+        QCOMPARE(answerer.seen().last().text, QString("while waiting"));
+        QCOMPARE(answerer.reportedLines(), QList<int>({196}));
     }
 };
 

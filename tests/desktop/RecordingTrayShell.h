@@ -27,6 +27,13 @@ class RecordingTrayShell : public TrayShell
 
     bool notificationAreaAvailable() const override { return available; }
 
+    /// The desktop's notification area comes up or goes away.
+    void setAvailable(bool on)
+    {
+        available = on;
+        Q_EMIT notificationAreaAvailableChanged(on);
+    }
+
     void send(TrayNotice notification, int id = 0)
     {
         Q_EMIT notice(static_cast<int>(notification), id);

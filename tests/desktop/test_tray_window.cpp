@@ -112,6 +112,22 @@ class TestTrayWindow : public QObject
         QVERIFY(form.isVisible());
     }
 
+    void trayGoingAwayBringsTheHiddenWindowBack()
+    {
+        TrayWindow window;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTimer::singleShot(100, window.shell.get(),
+                           [&] { window.shell->send(TrayNotice::BalloonHidden); });
+        minimise(form);
+        QTRY_VERIFY(form.isHidden());
+
+        window.shell->setAvailable(false);
+        QVERIFY(form.isVisible()); // on the taskbar, where it can be reached
+        QVERIFY(form.windowState() & Qt::WindowMinimized);
+    }
+
     void withoutANotificationAreaTheWindowStaysReachable()
     {
         TrayWindow window;

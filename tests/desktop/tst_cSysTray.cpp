@@ -190,6 +190,12 @@ void tst_cSysTray::valuesWrittenOutsideTheTrayAreUsedByTheNextAdd()
     QCOMPARE(add.flags, Flag::Message | Flag::Icon | Flag::Tip);
     QCOMPARE(add.tip, QStringLiteral("Pingora"));
     QCOMPARE(pictureOf(add.icon), pictureOf(someIcon()));
+
+    // A long tip written outside the tray is cut when the icon is added, too.
+    tray.setInTray(false);
+    tray.setTrayTip(QString(200, u'x'));
+    tray.setInTray(true);
+    QCOMPARE(shell.calls.last().record.tip, QString(127, u'x'));
 }
 
 void tst_cSysTray::nullIconIsIgnored()

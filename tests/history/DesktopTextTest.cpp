@@ -87,6 +87,10 @@ class DesktopTextTest : public QObject
             const QByteArray read = DesktopText::readFile(path, text.size(), chunk);
             QVERIFY2(read == expectedFor(text), qPrintable(QString::number(chunk)));
         }
+        // A lone CR at the very end, whichever piece it ends.
+        writeFile(path, "a\r\nb\r");
+        for (qsizetype chunk : {1, 2, 3, 4, 5, 4096})
+            QCOMPARE(DesktopText::readFile(path, 100, chunk), QByteArray("a\nb\r"));
         writeFile(path, "");
         QCOMPARE(DesktopText::readFile(path, 0), QByteArray());
     }
