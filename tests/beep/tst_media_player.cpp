@@ -6,6 +6,8 @@
 // accepts connections and never answers (libpulse then waits 30 s before giving up).
 
 #include "EventLoopWatch.h"
+#include "RetryTimed.h"
+#include "TestFiles.h"
 #include "ToneWav.h"
 #include "app/Failure.h"
 #include "beep/MediaPlayer.h"
@@ -26,20 +28,6 @@ namespace {
 
 // The longest the window may wait for the player, in a call or between two events.
 constexpr qint64 kMaxHoldUpMs = 50;
-
-// Runs a timing check up to three times: a busy machine may freeze this test for a moment
-// once, while a player that blocks the window does so every time.
-template <typename Attempt> void retryTimed(Attempt attempt)
-{
-    QString verdict;
-    for (int i = 1; i <= 3; ++i) {
-        verdict = attempt();
-        if (verdict.isEmpty())
-            return;
-        qWarning("attempt %d: %s", i, qPrintable(verdict));
-    }
-    QFAIL(qPrintable(verdict));
-}
 
 QString heldUp(const char* what, qint64 ms)
 {
@@ -78,12 +66,7 @@ class TestMediaPlayer : public QObject
 
     QString writeFile(const QString& name, const QByteArray& content)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(content) != content.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        return writeTestFile(m_dir, name, content);
     }
 
     QString sparseFile(const QString& name, const QByteArray& head, qint64 size)

@@ -255,4 +255,4 @@ void tst_BalloonService::hungServiceDoesNotHoldUpTheCaller()
 }
 
 QTEST_GUILESS_MAIN(tst_BalloonService)
-#include "tst_BalloonService.moc"
+#include "tst_balloon_service.moc"

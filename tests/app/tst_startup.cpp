@@ -151,39 +151,6 @@ class TestStartup : public QObject
             QCOMPARE(store.read(key, "absent"), QString("absent"));
     }
 
-    // The program folder ships the hand pointer: start-up reads it without a report, and the
-    // buttons show it; an unusable pointer file is reported with its reason, and start-up goes on.
-    void pointerFileFromTheProgramFolder()
-    {
-        const QString shipped = qEnvironmentVariable("PINGORA_PROGRAM_DIR") + "/HAND-M.CUR";
-        QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
-        {
-            TestWindow window;
-            QVERIFY(QFile::copy(shipped, window.programFolder + "/HAND-M.CUR"));
-            ModalAnswerer answerer;
-            Form1& form = window.load();
-            QVERIFY(answerer.seen().isEmpty());
-            QVERIFY(!form.windowIcon().isNull());
-            form.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&form));
-            QTest::mouseMove(form.windowHandle(),
-                             form.PushButton6->mapTo(&form, form.PushButton6->rect().center()));
-            QTRY_COMPARE(form.PushButton6->cursor().shape(), Qt::BitmapCursor);
-        }
-        {
-            TestWindow window;
-            QFile broken(window.programFolder + "/HAND-M.CUR");
-            QVERIFY(broken.open(QIODevice::WriteOnly));
-            broken.write("not a cursor");
-            broken.close();
-            ModalAnswerer answerer;
-            Form1& form = window.load();
-            QCOMPARE(answerer.reportedLines(), QList<int>{128});
-            QVERIFY(answerer.seen().constFirst().text.contains("HAND-M.CUR"));
-            QCOMPARE(form.Timer1->Interval(), 1000);
-        }
-    }
-
     void restoresStoredChoices()
     {
         TestWindow window;
@@ -290,20 +257,32 @@ class TestStartup : public QObject
         }
     }
 
-    void programIconAndHandPointer()
+    // The program folder ships the hand pointer: start-up reads it without a report, the
+    // buttons show it, and the window wears the program icon.
+    void shippedHandPointerAndProgramIcon()
     {
+        const QString shipped = qEnvironmentVariable("PINGORA_PROGRAM_DIR") + "/HAND-M.CUR";
+        QVERIFY2(QFile::exists(shipped), qPrintable(shipped));
         TestWindow window;
-        QVERIFY(QFile::copy(qEnvironmentVariable("PINGORA_PROGRAM_DIR") + "/HAND-M.CUR",
-                            window.programFolder + "/HAND-M.CUR"));
+        QVERIFY(QFile::copy(shipped, window.programFolder + "/HAND-M.CUR"));
         ModalAnswerer answerer;
         Form1& form = window.load();
         QVERIFY(answerer.seen().isEmpty());
-        QVERIFY(!form.windowIcon().isNull());
         QVERIFY(form.windowIcon().availableSizes().contains(QSize(32, 32)));
+        QVERIFY(!form.windowIcon().pixmap(16).isNull());
         QVERIFY(form.Pointer->customCursor().has_value());
         QCOMPARE(form.Pointer->customCursor()->hotSpot(), QPoint(11, 2));
+
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::mouseMove(form.windowHandle(),
+                         form.PushButton6->mapTo(&form, form.PushButton6->rect().center()));
+        QTRY_COMPARE(form.PushButton6->cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(form.Pointer->value(), int(PointerFeedback::Custom));
+        QCOMPARE(form.PushButton6->cursor().hotSpot(), QPoint(11, 2));
     }
 
+    // An unusable pointer file is reported with its name, and start-up goes on without it.
     void badHandPointerIsReportedAndStartupGoesOn()
     {
         for (const QByteArray& content : {QByteArray(), QByteArray("not a cursor at all")}) {
@@ -315,7 +294,10 @@ class TestStartup : public QObject
             ModalAnswerer answerer;
             Form1& form = window.load();
             QCOMPARE(answerer.reportedLines(), QList<int>{128});
+            QVERIFY(answerer.seen().constFirst().text.contains("HAND-M.CUR"));
             QVERIFY(!form.Pointer->customCursor().has_value());
+            QVERIFY(!form.Loading);
+            QCOMPARE(form.windowTitle(), QStringLiteral("Pingora"));
             QCOMPARE(form.Timer1->Interval(), 1000);
         }
     }
@@ -426,4 +408,4 @@ class TestStartup : public QObject
 };
 
 QTEST_MAIN(TestStartup)
-#include "test_startup.moc"
+#include "tst_startup.moc"

@@ -1,6 +1,7 @@
-#include "appearance/StyleSheetSkin.h"
+#include "TestFiles.h"
 #include "app/Failure.h"
 #include "appearance/SkinFile.h"
+#include "appearance/StyleSheetSkin.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -48,11 +49,7 @@ class StyleSheetSkinTest : public QObject
 
     QString file(const QString& name, const QByteArray& content)
     {
-        const QString path = dir.filePath(name);
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
-            qFatal("cannot write the test file %s", qPrintable(path));
-        return path;
+        return writeTestFile(dir, name, content);
     }
 
     /// A window with one button, as big as a button of the main window.
@@ -249,4 +246,4 @@ class StyleSheetSkinTest : public QObject
 };
 
 QTEST_MAIN(StyleSheetSkinTest)
-#include "StyleSheetSkinTest.moc"
+#include "tst_style_sheet_skin.moc"

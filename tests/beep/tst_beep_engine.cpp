@@ -412,4 +412,4 @@ class TestBeepEngine : public QObject
 };
 
 QTEST_MAIN(TestBeepEngine)
-#include "test_beep_engine.moc"
+#include "tst_beep_engine.moc"

@@ -165,4 +165,4 @@ void ProgramIconTest::drawnEvenWhenAThemeHasOne()
 }
 
 QTEST_MAIN(ProgramIconTest)
-#include "ProgramIconTest.moc"
+#include "tst_program_icon.moc"

@@ -317,4 +317,4 @@ class TestCore : public QObject
 };
 
 QTEST_MAIN(TestCore)
-#include "test_core.moc"
+#include "tst_core.moc"

@@ -321,4 +321,4 @@ class HistoryCommandsTest : public QObject
 };
 
 QTEST_MAIN(HistoryCommandsTest)
-#include "HistoryCommandsTest.moc"
+#include "tst_history_commands.moc"

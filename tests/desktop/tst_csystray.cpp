@@ -508,4 +508,4 @@ void tst_cSysTray::notificationAreaAvailabilityComesFromTheShell()
 }
 
 QTEST_MAIN(tst_cSysTray)
-#include "tst_cSysTray.moc"
+#include "tst_csystray.moc"

@@ -191,4 +191,4 @@ void ProgramFilesTest::iconThemeHoldsTheDrawnIcon()
 }
 
 QTEST_MAIN(ProgramFilesTest)
-#include "ProgramFilesTest.moc"
+#include "tst_program_files.moc"

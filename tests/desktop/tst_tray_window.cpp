@@ -205,4 +205,4 @@ class TestTrayWindow : public QObject
 };
 
 QTEST_MAIN(TestTrayWindow)
-#include "test_tray_window.moc"
+#include "tst_tray_window.moc"

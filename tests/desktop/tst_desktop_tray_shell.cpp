@@ -288,4 +288,4 @@ void tst_DesktopTrayShell::trayControlWaitsForTheService()
 }
 
 QTEST_MAIN(tst_DesktopTrayShell)
-#include "tst_DesktopTrayShell.moc"
+#include "tst_desktop_tray_shell.moc"

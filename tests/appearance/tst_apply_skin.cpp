@@ -295,4 +295,4 @@ class ApplySkinTest : public QObject
 };
 
 QTEST_MAIN(ApplySkinTest)
-#include "ApplySkinTest.moc"
+#include "tst_apply_skin.moc"

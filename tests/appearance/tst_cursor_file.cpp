@@ -1,6 +1,6 @@
-#include "appearance/CursorFile.h"
 #include "CursorBuilder.h"
 #include "app/Failure.h"
+#include "appearance/CursorFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -423,4 +423,4 @@ void CursorFileTest::survivesRandomDamage()
 }
 
 QTEST_MAIN(CursorFileTest)
-#include "CursorFileTest.moc"
+#include "tst_cursor_file.moc"

@@ -345,4 +345,4 @@ void tst_StartUp::readOnlyAutostartFolder()
 }
 
 QTEST_GUILESS_MAIN(tst_StartUp)
-#include "tst_StartUp.moc"
+#include "tst_mstartup.moc"

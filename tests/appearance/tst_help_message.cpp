@@ -1,5 +1,5 @@
-#include "appearance/HelpMessage.h"
 #include "app/ProductInfo.h"
+#include "appearance/HelpMessage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -72,4 +72,4 @@ class HelpMessageTest : public QObject
 };
 
 QTEST_MAIN(HelpMessageTest)
-#include "HelpMessageTest.moc"
+#include "tst_help_message.moc"

@@ -186,4 +186,4 @@ class PointerFeedbackTest : public QObject
 };
 
 QTEST_MAIN(PointerFeedbackTest)
-#include "PointerFeedbackTest.moc"
+#include "tst_pointer_feedback.moc"

@@ -144,4 +144,4 @@ class DesktopTextTest : public QObject
 };
 
 QTEST_GUILESS_MAIN(DesktopTextTest)
-#include "DesktopTextTest.moc"
+#include "tst_desktop_text.moc"
