@@ -84,6 +84,7 @@ class TestTrayWindow : public QObject
         QTRY_VERIFY(form.isHidden());
         QTRY_VERIFY(!form.cSysTray1->balloonShowing());
         QVERIFY(form.MinimizedOnce);
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized)); // hidden, in the normal state
         QCOMPARE(window.balloons().size(), 1);
         QCOMPARE(window.balloons()[0].record.infoTitle, QString("Pingora"));
         QCOMPARE(window.balloons()[0].record.info, kBalloonText);
