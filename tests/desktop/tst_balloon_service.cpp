@@ -11,6 +11,20 @@
 #include <QSignalSpy>
 #include <QTest>
 
+namespace {
+
+// A balloon shown through the service, and spies on what it reports.
+struct ShownBalloon
+{
+    BalloonService balloons;
+    QSignalSpy shown{&balloons, &BalloonService::shown};
+    QSignalSpy closed{&balloons, &BalloonService::closed};
+    QSignalSpy clicked{&balloons, &BalloonService::clicked};
+    ShownBalloon() { balloons.show(QStringLiteral("t"), QStringLiteral("b"), 0); }
+};
+
+} // namespace
+
 class tst_BalloonService : public QObject
 {
     Q_OBJECT
@@ -109,13 +123,11 @@ void tst_BalloonService::onlyNoticesAboutOurBalloonComeBack()
     QFETCH(uint, reason);
     QFETCH(BalloonService::CloseReason, expected);
 
-    BalloonService balloons;
-    QSignalSpy shown(&balloons, &BalloonService::shown);
-    QSignalSpy closed(&balloons, &BalloonService::closed);
-    QSignalSpy clicked(&balloons, &BalloonService::clicked);
-    balloons.show(QStringLiteral("t"), QStringLiteral("b"), 0);
-    QTRY_COMPARE(shown.count(), 1);
+    ShownBalloon balloon;
+    QTRY_COMPARE(balloon.shown.count(), 1);
     const uint ours = m_service->notifications[0].id;
+    QSignalSpy& closed = balloon.closed;
+    QSignalSpy& clicked = balloon.clicked;
 
     // Another program's notification, and a stranger on the bus using the service's words.
     m_service->close(ours + 1, reason);
@@ -142,13 +154,11 @@ void tst_BalloonService::onlyNoticesAboutOurBalloonComeBack()
 
 void tst_BalloonService::clickIsReportedOnce()
 {
-    BalloonService balloons;
-    QSignalSpy shown(&balloons, &BalloonService::shown);
-    QSignalSpy closed(&balloons, &BalloonService::closed);
-    QSignalSpy clicked(&balloons, &BalloonService::clicked);
-    balloons.show(QStringLiteral("t"), QStringLiteral("b"), 0);
-    QTRY_COMPARE(shown.count(), 1);
+    ShownBalloon balloon;
+    QTRY_COMPARE(balloon.shown.count(), 1);
     const uint ours = m_service->notifications[0].id;
+    QSignalSpy& closed = balloon.closed;
+    QSignalSpy& clicked = balloon.clicked;
 
     // Services report the balloon dismissed right after the click.
     m_service->invoke(ours, QStringLiteral("default"));

@@ -139,20 +139,7 @@ QList<WindowId> clientList()
 
 std::optional<WindowId> systemTrayOwner()
 {
-    // No X tool prints a selection's owner; Xlib answers in three calls.
-    static const QString script = QStringLiteral(R"(
-import ctypes
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-d = x.XOpenDisplay(None)
-print(x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) if d else 0)
-)");
-    const CommandResult result = run(QStringLiteral("python3"), {"-c", script});
+    const CommandResult result = run(QStringLiteral("python3"), {PINGORA_TRAY_OWNER_SCRIPT});
     const auto owner = parseWindow(QString::fromLatin1(result.output.trimmed()));
     if (!result.ok() || !owner || *owner == 0)
         return std::nullopt;

@@ -19,6 +19,7 @@
 # with the command's exit code, or with 70 when the session could not be started.
 
 set -u
+script_dir=$(cd "$(dirname "$0")" && pwd)
 
 want_wm=0
 want_notifications=0
@@ -190,18 +191,9 @@ wait_for pulseaudio "${started[-1]}" 60 sink_ready
 
 # --- Window manager with a tray: ready once it owns the tray selection of screen 0.
 tray_owned() {
-    python3 - <<'EOF'
-import ctypes, sys
-x = ctypes.CDLL("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XOpenDisplay.argtypes = [ctypes.c_char_p]
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XGetSelectionOwner.restype = ctypes.c_ulong
-x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
-d = x.XOpenDisplay(None)
-sys.exit(0 if d and x.XGetSelectionOwner(d, x.XInternAtom(d, b"_NET_SYSTEM_TRAY_S0", 0)) else 1)
-EOF
+    local owner
+    owner=$(python3 "$script_dir/tray-owner.py" 2>/dev/null)
+    [ -n "$owner" ] && [ "$owner" != 0 ]
 }
 if [ "$want_wm" = 1 ]; then
     mkdir -p "$session/icewm"
