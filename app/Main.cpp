@@ -50,6 +50,17 @@ QString Main::FormatSeconds(qint32 seconds)
         .arg(timeOfDay % 60, 2, 10, QChar(u'0'));
 }
 
+QString Main::trimSpaces(const QString& text)
+{
+    qsizetype start = 0;
+    qsizetype end = text.size();
+    while (start < end && text[start] == u' ')
+        ++start;
+    while (end > start && text[end - 1] == u' ')
+        --end;
+    return text.mid(start, end - start);
+}
+
 void Main::RemoveFile(const QString& path)
 {
     QCoreApplication::processEvents();

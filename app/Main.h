@@ -16,6 +16,10 @@ void WaitSeconds(double seconds);
 /// @p seconds as a time of day, "hh:mm:ss" on a 24-hour clock: |seconds| modulo one day.
 QString FormatSeconds(qint32 seconds);
 
+/// @p text without the spaces at its start and end; tabs and line breaks stay, as the
+/// program's texts count only spaces as blank.
+QString trimSpaces(const QString& text);
+
 /// Deletes the file at @p path after letting pending events run once; falls back to
 /// ForceDeleteFile. Never fails and never tells whether the file is gone.
 void RemoveFile(const QString& path);

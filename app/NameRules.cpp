@@ -1,5 +1,7 @@
 #include "app/NameRules.h"
 
+#include "app/Main.h"
+
 #include "app/ProductInfo.h"
 
 #include <QDir>
@@ -44,9 +46,8 @@ QString NameRules::DropLastWord(const QString& text, const QString& word)
     const qsizetype lastSpace = text.lastIndexOf(u' ');
     if (lastSpace < 0)
         return text;
-    const QString lastPart = text.mid(lastSpace).trimmed();
-    if (word.isEmpty() || lastPart == word)
-        return text.left(lastSpace).trimmed();
+    if (word.isEmpty() || Main::trimSpaces(text.mid(lastSpace)) == word)
+        return Main::trimSpaces(text.left(lastSpace));
     return text;
 }
 

@@ -110,12 +110,16 @@ QString SettingsStore::read(const QString& key, const QString& defaultValue) con
     } catch (const Failure&) {
         return defaultValue; // an unreadable store reads as an empty one
     }
+    // The first of our sections counts, as for a write; a later one of the same name (a
+    // hand-edited file) is passed over.
     bool inSection = false;
+    bool sectionSeen = false;
     std::optional<QString> found;
     for (const QString& line : std::as_const(lines)) {
-        if (isSectionHeader(line))
-            inSection = sectionName(line) == m_section;
-        else if (inSection && line.contains(u'=') && keyOf(line) == key)
+        if (isSectionHeader(line)) {
+            inSection = !sectionSeen && sectionName(line) == m_section;
+            sectionSeen = sectionSeen || inSection;
+        } else if (inSection && line.contains(u'=') && keyOf(line) == key)
             found = unescapeValue(line.section(u'=', 1));
     }
     return found.value_or(defaultValue);

@@ -13,22 +13,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 
-namespace {
-
-// Only spaces count as blank, as the sound box's emptiness test has it.
-QString trimSpaces(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == u' ')
-        ++start;
-    while (end > start && text[end - 1] == u' ')
-        --end;
-    return text.mid(start, end - start);
-}
-
-} // namespace
-
 void Form1::wireBeepCommands()
 {
     connect(Timer1, &WindowTimer::Timer, this, &Form1::Timer1_Timer);
@@ -73,7 +57,7 @@ void Form1::PushButton6_Click()
 void Form1::PushButton4_Click()
 {
     ErrorTrap trap(Locations::kPushButton4);
-    if (trap.test(100, [&] { return !trimSpaces(Text2->text()).isEmpty(); })) {
+    if (trap.test(100, [&] { return !Main::trimSpaces(Text2->text()).isEmpty(); })) {
         if (trap.test(102, [&] { return IntervalSave::FindsBeepFile(Text2->text()); })) {
             trap.run(104, [&] { WindowsMediaPlayer1->setLoop(false); });
             trap.run(106, [&] { WindowsMediaPlayer1->close(); });

@@ -63,7 +63,9 @@ QString longTimeFormat(const QLocale& locale)
 QString IntervalSave::DateTimeText(const QDateTime& when, const QLocale& locale)
 {
     const QString date = locale.toString(when.date(), shortDateFormat(locale));
-    if (when.time() == QTime(0, 0))
+    // Midnight to the second: the clock's milliseconds do not count.
+    const QTime time = when.time();
+    if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
     return date + u' ' + locale.toString(when.time(), longTimeFormat(locale));
 }
@@ -95,7 +97,8 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
     if (fd < 0 && errno == ENOENT) {
         // The per-user fallback folder may not exist yet; a missing TEMP folder stays missing.
         const QString folder = QFileInfo(logPath).absolutePath();
-        if (folder == NameRules::StateFolder() && QDir().mkpath(folder))
+        if (QDir::cleanPath(folder) == QDir::cleanPath(NameRules::StateFolder()) &&
+            QDir().mkpath(folder))
             fd = ::open(path.constData(), flags, 0600);
     }
     if (fd < 0)

@@ -5,6 +5,7 @@
 #include "app/Main.h"
 #include "app/NameRules.h"
 #include "app/SettingsStore.h"
+#include "beep/IntervalSave.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -97,6 +98,21 @@ class TestCore : public QObject
         QCOMPARE(isFolder.read("Beep", "d"), QString("d"));
     }
 
+    void settingsSectionTwiceReadAndWrittenAtTheFirst()
+    {
+        // A hand-edited file with our section twice: reads and writes agree on the first.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Wrenfield.ini");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Pingora]\nBeep=first\n[Other]\nx=1\n[Pingora]\nBeep=second\n");
+        file.close();
+        SettingsStore store(path, "Pingora");
+        QCOMPARE(store.read("Beep", ""), QString("first"));
+        store.write("Beep", "changed");
+        QCOMPARE(store.read("Beep", ""), QString("changed"));
+    }
+
     void settingsReadToleratesGarbage()
     {
         QTemporaryDir dir;
@@ -132,6 +148,10 @@ class TestCore : public QObject
         QCOMPARE(NameRules::DropLastWord("Acme Tools", "Software"), QString("Acme Tools"));
         QCOMPARE(NameRules::DropLastWord(" Acme Tools ", ""), QString("Acme Tools"));
         QCOMPARE(NameRules::DropLastWord("Acme software", "Software"), QString("Acme software"));
+        // Only spaces are trimmed: a tab or a line break belongs to the word or the rest.
+        QCOMPARE(NameRules::DropLastWord("Acme Software\t", "Software"),
+                 QString("Acme Software\t"));
+        QCOMPARE(NameRules::DropLastWord("\nAcme Software", "Software"), QString("\nAcme"));
 
         const QString removed = QString("$/\\*:?<>|#' .,\"()-+=%;{}\t");
         QCOMPARE(removed.size(), 25);
@@ -149,6 +169,11 @@ class TestCore : public QObject
         qputenv("XDG_STATE_HOME", "/state");
         QCOMPARE(NameRules::HistoryLogPathFor("Pingora"), QString("/state/Pingora.txt"));
         qunsetenv("TEMP");
+        // The state folder is made on the first beep, also when named with a final slash.
+        QTemporaryDir dir;
+        qputenv("XDG_STATE_HOME", QFile::encodeName(dir.filePath("state/")));
+        IntervalSave::AppendHistoryLine(NameRules::HistoryLogPathFor("Pingora"), "Beeped at 1");
+        QVERIFY(QFile::exists(dir.filePath("state/Pingora.txt")));
         qputenv("XDG_STATE_HOME", "relative/ignored");
         QCOMPARE(NameRules::HistoryLogPathFor("Pingora"),
                  QDir::homePath() + "/.local/state/Pingora.txt");

@@ -106,6 +106,9 @@ class TestBeepEngine : public QObject
         QCOMPARE(IntervalSave::DateTimeText(afternoon, us), QString("8/31/2021 3:04:05 PM"));
         QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0)), us),
                  QString("8/31/2021"));
+        // Midnight to the second, whatever the milliseconds.
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0, 0, 999)), us),
+                 QString("8/31/2021"));
         QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0, 1)), us),
                  QString("8/31/2021 12:00:01 AM"));
         QCOMPARE(IntervalSave::DateTimeText(afternoon, QLocale(QLocale::German, QLocale::Germany)),
