@@ -37,9 +37,15 @@ qint16 IntervalCatalogue::positionFromText(const QString& stored)
 {
     bool ok = false;
     const short position = stored.trimmed().toShort(&ok);
-    if (!ok)
+    if (!ok) {
+        // A long value is quoted by its start: the report must still fit on the screen.
+        constexpr qsizetype kLongestQuote = 40;
+        const QString quoted = stored.size() > kLongestQuote
+                                   ? stored.left(kLongestQuote) + QStringLiteral("…")
+                                   : stored;
         throw Failure(
             QStringLiteral("The stored interval \"%1\" is not a whole number from -32768 to 32767.")
-                .arg(stored));
+                .arg(quoted));
+    }
     return position;
 }

@@ -19,19 +19,23 @@ namespace {
 // from waiting for a writer.
 void requireReadableFile(const QString& path)
 {
+    const auto cannotPlay = [&path](int error) {
+        return Failure(QStringLiteral("The sound file %1 cannot be played: %2")
+                           .arg(path, qt_error_string(error)));
+    };
     const QByteArray native = QFile::encodeName(path);
     struct stat status
     {
     };
     if (::stat(native.constData(), &status) != 0)
-        throw Failure(qt_error_string(errno));
+        throw cannotPlay(errno);
     if (S_ISDIR(status.st_mode))
-        throw Failure(qt_error_string(EISDIR));
+        throw cannotPlay(EISDIR);
     if (!S_ISREG(status.st_mode))
-        throw Failure(QStringLiteral("Not a regular file"));
+        throw Failure(QStringLiteral("%1 is not a regular file").arg(path));
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        throw Failure(qt_error_string(errno));
+        throw cannotPlay(errno);
     ::close(fd);
 }
 

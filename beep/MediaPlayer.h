@@ -40,7 +40,7 @@ class MediaPlayer : public QObject
     /// still playing is cut off). Returns without waiting for the sound. An empty path is
     /// the same as close().
     /// \throws Failure if the file cannot be opened (missing, unreadable, a folder, not a
-    /// regular file); the description gives the reason.
+    /// regular file); the description names the file and gives the reason.
     virtual void setUrl(const QString& path);
 
     /// Connects to the sound server in the background, so that the first sound starts as

@@ -113,16 +113,19 @@ class TestMediaPlayer : public QObject
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("reason");
+        // %1 stands for the file's path.
+        const QString cannotPlay = QStringLiteral("The sound file %1 cannot be played: ");
         QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.wav"))
-                                 << "No such file or directory";
-        QTest::newRow("missing folder")
-            << m_dir.filePath(QStringLiteral("none/beep.wav")) << "No such file or directory";
-        QTest::newRow("folder") << m_dir.path() << "Is a directory";
+                                 << cannotPlay + "No such file or directory";
+        QTest::newRow("missing folder") << m_dir.filePath(QStringLiteral("none/beep.wav"))
+                                        << cannotPlay + "No such file or directory";
+        QTest::newRow("folder") << m_dir.path() << cannotPlay + "Is a directory";
         QTest::newRow("device") << "/dev/zero"
-                                << "Not a regular file";
-        QTest::newRow("fifo") << m_dir.filePath(QStringLiteral("fifo")) << "Not a regular file";
+                                << "%1 is not a regular file";
+        QTest::newRow("fifo") << m_dir.filePath(QStringLiteral("fifo"))
+                              << "%1 is not a regular file";
         QTest::newRow("unreadable")
-            << m_dir.filePath(QStringLiteral("locked.wav")) << "Permission denied";
+            << m_dir.filePath(QStringLiteral("locked.wav")) << cannotPlay + "Permission denied";
     }
 
     void unopenableFilesFailAtOnce()
@@ -145,7 +148,7 @@ class TestMediaPlayer : public QObject
                 player.setUrl(path);
                 return QStringLiteral("no failure reported");
             } catch (const Failure& failure) {
-                if (failure.description() != reason)
+                if (failure.description() != reason.arg(path))
                     return QStringLiteral("reported \"%1\"").arg(failure.description());
             }
             return heldUp("failing", clock.elapsed());
