@@ -84,8 +84,9 @@ void Main::ForceDeleteFile(const QString& path)
             QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     if (S_ISDIR(info.st_mode))
         throw Failure(QStringLiteral("%1 is a folder, not a file.").arg(path));
-    // A read-only file: make it writable first, as a forced deletion does.
-    ::chmod(name.constData(), info.st_mode | S_IWUSR);
+    // On Linux whether a file may be deleted depends on its folder, never on the file's own
+    // mode, so nothing is changed before the attempt: a mode change would follow a link and
+    // could open another file to everyone.
     if (::unlink(name.constData()) != 0)
         throw Failure(QStringLiteral("%1 cannot be deleted: %2")
                           .arg(path, QString::fromLocal8Bit(std::strerror(errno))));

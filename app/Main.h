@@ -24,7 +24,8 @@ QString trimSpaces(const QString& text);
 /// ForceDeleteFile. Never fails and never tells whether the file is gone.
 void RemoveFile(const QString& path);
 
-/// Deletes the file at @p path also when it is read-only. Throws Failure when it cannot.
+/// Deletes the file at @p path (a read-only file too: deleting depends on the folder), never
+/// changing any file's mode. Throws Failure when it cannot.
 void ForceDeleteFile(const QString& path);
 
 } // namespace Main

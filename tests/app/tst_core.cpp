@@ -7,14 +7,19 @@
 #include "app/SettingsStore.h"
 #include "beep/IntervalSave.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -271,6 +276,61 @@ class TestCore : public QObject
         Main::RemoveFile(dir.path()); // a folder is not deleted
         QVERIFY(QFile::exists(dir.path()));
         QVERIFY_THROWS_EXCEPTION(Failure, Main::ForceDeleteFile(path));
+    }
+
+    void failedDeleteChangesNoPermissions()
+    {
+        // The log is a link, in a folder where it may not be deleted, to a private file: the
+        // failed delete leaves both as they were.
+        QTemporaryDir dir;
+        const QString target = dir.filePath("private.txt");
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(QDir(dir.path()).mkdir("locked"));
+        const QString link = dir.filePath("locked/Pingora.txt");
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner |
+                                                                  QFile::ReadOther |
+                                                                  QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ExeOwner | QFile::ExeOther));
+        const auto tryToDelete = [&] {
+            try {
+                Main::ForceDeleteFile(link);
+                return false;
+            } catch (const Failure&) {
+                return true; // not deleted, as it may not be
+            }
+        };
+        if (::geteuid() != 0) {
+            QVERIFY(tryToDelete());
+        } else {
+            // The superuser may delete anything: the delete is tried by a child process that
+            // has given up the superuser's rights, as the owner of the private file.
+            constexpr uid_t kNobody = 65534;
+            QVERIFY(::chown(QFile::encodeName(target).constData(), kNobody, kNobody) == 0);
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 ||
+                    ::setuid(kNobody) != 0)
+                    ::_exit(77);
+                ::_exit(tryToDelete() ? 0 : 1);
+            }
+            int status = 0;
+            QCOMPARE(::waitpid(child, &status, 0), child);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        struct stat info
+        {
+        };
+        QVERIFY(::stat(QFile::encodeName(target).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0600));
+        QVERIFY(QFile::setPermissions(dir.filePath("locked"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
 
     void reportMessageLayout()
