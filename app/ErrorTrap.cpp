@@ -1,4 +1,5 @@
 #include "app/ErrorTrap.h"
+#include "app/NameRules.h"
 
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
@@ -124,8 +125,8 @@ void ErrorTrap::runUntrappedHandler(const std::function<void()>& handler)
             }
             return;
         }
-        QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(), description,
-                        QMessageBox::Ok, g_parentWindow);
+        QMessageBox box(QMessageBox::Warning, NameRules::AppTitle(), description, QMessageBox::Ok,
+                        g_parentWindow);
         box.setTextFormat(Qt::PlainText);
         box.exec();
     }

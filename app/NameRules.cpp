@@ -5,7 +5,6 @@
 #include "app/ProductInfo.h"
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QtGlobal>
 
 namespace {
@@ -36,9 +35,18 @@ QString NameRules::AppTitleFor(const QString& productName)
     return title;
 }
 
+namespace {
+QString g_appTitle = ProductInfo::kProductName;
+} // namespace
+
 void NameRules::SetAppTitle()
 {
-    QGuiApplication::setApplicationDisplayName(AppTitleFor(ProductInfo::kProductName));
+    g_appTitle = AppTitleFor(ProductInfo::kProductName);
+}
+
+QString NameRules::AppTitle()
+{
+    return g_appTitle;
 }
 
 QString NameRules::DropLastWord(const QString& text, const QString& word)

@@ -10,8 +10,12 @@ namespace NameRules {
 QString AppTitleFor(const QString& productName);
 
 /// Sets the application title from the product name (the title of every message box that
-/// has none of its own).
+/// has none of its own). It is the program's own: Qt's application display name stays unset,
+/// as Qt would append it to every window title.
 void SetAppTitle();
+
+/// The application title; the product name until SetAppTitle() has run.
+QString AppTitle();
 
 /// @p text without its last word when that word equals @p word (or @p word is empty).
 QString DropLastWord(const QString& text, const QString& word);

@@ -1,5 +1,6 @@
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
+#include "app/NameRules.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/CursorFile.h"
 #include "appearance/HelpMessage.h"
@@ -29,7 +30,7 @@ void Form1::watchPointer()
 void Form1::PushButton11_Click()
 {
     ErrorTrap trap(Locations::kPushButton11);
-    trap.run(100, [&] { ShowHelpMessage(this, QApplication::applicationDisplayName()); });
+    trap.run(100, [&] { ShowHelpMessage(this, NameRules::AppTitle()); });
 }
 
 void Form1::loadCustomPointer(const QString& path)

@@ -4,6 +4,7 @@
 #include "app/Failure.h"
 #include "app/Form1.h"
 #include "app/Main.h"
+#include "app/NameRules.h"
 #include "history/DesktopText.h"
 #include "history/RichTextBox.h"
 
@@ -24,8 +25,7 @@ QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
     // Without a QApplication, constructing the box would end the program instead of failing.
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         throw Failure(QStringLiteral("There is no window system to show a message on."));
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, buttons,
-                    parent);
+    QMessageBox box(QMessageBox::NoIcon, NameRules::AppTitle(), text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
     return QMessageBox::StandardButton(box.exec());
 }

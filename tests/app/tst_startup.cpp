@@ -2,6 +2,7 @@
 // settings, the interval list and the end of the program.
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
+#include "app/NameRules.h"
 #include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
 
@@ -124,7 +125,9 @@ class TestStartup : public QObject
         Form1& form = window.load();
         QVERIFY(answerer.seen().isEmpty());
         QCOMPARE(form.windowTitle(), QString("Pingora"));
-        QCOMPARE(QApplication::applicationDisplayName(), QString("Pingora"));
+        QCOMPARE(NameRules::AppTitle(), QString("Pingora"));
+        // Qt's display name left alone: Qt would append it to every window's title.
+        QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
         const QString defaultSound = window.programFolder + "/beep.wav";
         QCOMPARE(form.Text2->text(), defaultSound);
         QCOMPARE(form.ListView1->headerItem()->text(0),
