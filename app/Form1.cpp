@@ -8,6 +8,7 @@
 #include "appearance/StyleSheetSkin.h"
 #include "beep/Captions.h"
 #include "beep/MediaPlayer.h"
+#include "beep/RowChoiceWatch.h"
 #include "desktop/cSysTray.h"
 
 #include <QCheckBox>
@@ -198,14 +199,9 @@ void Form1::wireEvents()
 {
     connect(Text2, &QLineEdit::textChanged, this,
             [this] { ErrorTrap::runUntrappedHandler([this] { Text2_Change(); }); });
-    connect(ListView1, &QTreeWidget::itemClicked, this,
-            [this] { ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); }); });
-    // A row chosen with the keyboard counts as a click; a row chosen with the mouse is
-    // handled once, by the click above.
-    connect(ListView1, &QTreeWidget::currentItemChanged, this, [this] {
-        if (!m_selectingProgrammatically && QGuiApplication::mouseButtons() == Qt::NoButton)
-            ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); });
-    });
+    // Every choice of a row by the user is a click, whatever the gesture.
+    connect(new RowChoiceWatch(ListView1, m_selectingProgrammatically), &RowChoiceWatch::rowChosen,
+            this, [this] { ErrorTrap::runUntrappedHandler([this] { ListView1_Click(); }); });
     // One row is always chosen: a Ctrl+click on the chosen row does not leave the list empty.
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] {
         if (ListView1->selectedItems().isEmpty() && ListView1->currentItem())

@@ -1,0 +1,144 @@
+// Every way a person chooses an interval row is a click: a press on one row and a release on
+// another, a right click, a middle click and the keyboard each store the row and restart the
+// countdown on the real window, driven through the X server as a person does it.
+
+#include "AtSpiClient.h"
+#include "ProgramRun.h"
+#include "XDesktop.h"
+
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class TestListGestures : public QObject
+{
+    Q_OBJECT
+
+    AtSpiClient m_atspi;
+    ProgramRun m_program;
+    Accessible m_app;
+    Accessible m_frame; // the countdown frame
+
+    QPoint rowCentre(const QString& text)
+    {
+        const auto row = m_atspi.find(m_app, [&](const Accessible& object) {
+            return m_atspi.name(object) == text && m_atspi.extents(object).height() > 0 &&
+                   m_atspi.extents(object).height() < 60;
+        });
+        return row ? m_atspi.extents(*row).center() : QPoint();
+    }
+
+    // Seconds left as the countdown caption shows them; -1 for another caption.
+    int secondsLeft()
+    {
+        static const QRegularExpression time(
+            QStringLiteral("^Next beep will occur in (\\d\\d):(\\d\\d):(\\d\\d)$"));
+        const auto match = time.match(m_atspi.name(m_frame));
+        if (!match.hasMatch())
+            return -1;
+        return match.captured(1).toInt() * 3600 + match.captured(2).toInt() * 60 +
+               match.captured(3).toInt();
+    }
+
+    // After some seconds of counting, \a gesture chooses the row of \a position and \a seconds:
+    // it is stored, and the countdown starts again from that row's whole interval.
+    void expectChosen(const std::function<void()>& gesture, int position, int seconds)
+    {
+        QTest::qWait(3500); // let the count grow, so that a countdown not restarted shows
+        gesture();
+        QVERIFY2(XDesktop::waitUntil(
+                     [&] {
+                         return ProgramRun::readSetting(QStringLiteral("OftenIndex")) ==
+                                QString::number(position);
+                     },
+                     10s),
+                 qPrintable(QStringLiteral("row %1 not stored; stored: %2")
+                                .arg(position)
+                                .arg(ProgramRun::readSetting(QStringLiteral("OftenIndex")))));
+        // The caption follows at the countdown's next tick.
+        int left = -1;
+        QVERIFY2(XDesktop::waitUntil(
+                     [&] {
+                         left = secondsLeft();
+                         return left >= seconds - 3 && left <= seconds;
+                     },
+                     3s),
+                 qPrintable(QStringLiteral("%1 s left of %2").arg(left).arg(seconds)));
+    }
+
+    static void xdotool(const QStringList& arguments)
+    {
+        QVERIFY(XDesktop::run(QStringLiteral("xdotool"), arguments).ok());
+    }
+
+    static QStringList at(QPoint point)
+    {
+        return {QString::number(point.x()), QString::number(point.y())};
+    }
+
+  private Q_SLOTS:
+    void initTestCase()
+    {
+        // "Beep every 5 minutes", counting.
+        QVERIFY(ProgramRun::writeSettings({{"OftenIndex", "6"}, {"StartStopState", "On"}}));
+        QString error;
+        QVERIFY2(m_atspi.connect(&error), qPrintable(error));
+        QVERIFY2(m_program.start(&error), qPrintable(error));
+        std::optional<Accessible> app;
+        QVERIFY2(XDesktop::waitUntil(
+                     [&] { return (app = m_atspi.application(m_program.pid())).has_value(); }, 60s),
+                 "the program never joined the accessibility bus");
+        m_app = *app;
+        const auto frame = m_atspi.find(m_app, [&](const Accessible& object) {
+            for (const Accessible& child : m_atspi.children(object))
+                if (m_atspi.roleName(child) == u"progress bar")
+                    return true;
+            return false;
+        });
+        QVERIFY(frame);
+        m_frame = *frame;
+    }
+
+    void pressOnOneRowReleaseOnAnother()
+    {
+        const QPoint from = rowCentre(QStringLiteral("Beep every 5 minutes"));
+        const QPoint to = rowCentre(QStringLiteral("Beep every 1 minute"));
+        QVERIFY(!from.isNull() && !to.isNull());
+        expectChosen(
+            [&] {
+                xdotool(QStringList{"mousemove"} + at(from) + QStringList{"mousedown", "1"});
+                xdotool(QStringList{"mousemove"} + at((from + to) / 2));
+                xdotool(QStringList{"mousemove"} + at(to) + QStringList{"mouseup", "1"});
+            },
+            5, 60);
+    }
+
+    void rightAndMiddleClicks()
+    {
+        const QPoint thirty = rowCentre(QStringLiteral("Beep every 30 seconds"));
+        const QPoint ten = rowCentre(QStringLiteral("Beep every 10 minutes"));
+        QVERIFY(!thirty.isNull() && !ten.isNull());
+        expectChosen(
+            [&] {
+                xdotool(QStringList{"mousemove"} + at(thirty) + QStringList{"click", "3"});
+            },
+            4, 30);
+        xdotool({"key", "Escape"}); // a context menu, if any
+        expectChosen(
+            [&] {
+                xdotool(QStringList{"mousemove"} + at(ten) + QStringList{"click", "2"});
+            },
+            7, 600);
+    }
+
+    void keyboard()
+    {
+        expectChosen([&] { xdotool({"key", "Down"}); }, 8, 900);
+    }
+
+    void cleanupTestCase() { m_program.stop(); }
+};
+
+QTEST_GUILESS_MAIN(TestListGestures)
+#include "tst_list_gestures.moc"
