@@ -5,8 +5,8 @@
 #include <functional>
 
 /// The part of the media player that touches the sound stack: decoding (libsndfile,
-/// libwavpack) and output (libpulse). It is a module of its own, libpingora-sound.so beside
-/// the program, loaded in the sound thread when the first sound is near, so that nothing of
+/// libwavpack) and output (libpulse). It is a module of its own, sound/libpingora-sound.so in
+/// the program folder, loaded in the sound thread when the first sound is near, so that nothing of
 /// the sound stack is loaded or run before the window is up. Used from the sound thread only.
 class SoundEngine
 {
@@ -28,5 +28,6 @@ class SoundEngine
 using CreateSoundEngine = SoundEngine* (*)(const std::atomic<bool>* loop,
                                            std::function<void()> onReady);
 inline constexpr char kCreateSoundEngine[] = "pingora_create_sound_engine";
-/// The module's file name.
+/// The module's file name, and its folder inside the program folder.
 inline constexpr char kSoundEngineModule[] = "libpingora-sound.so";
+inline constexpr char kSoundEngineFolder[] = "sound";

@@ -11,11 +11,12 @@ Q_LOGGING_CATEGORY(lcSound, "pingora.sound", QtWarningMsg)
 
 namespace {
 
-// The module beside the program, or else wherever the system looks for libraries.
+// The module in the program folder, or else wherever the system looks for libraries.
 CreateSoundEngine loadEngineModule()
 {
-    const QString besideProgram =
-        QCoreApplication::applicationDirPath() + u'/' + QLatin1String(kSoundEngineModule);
+    const QString besideProgram = QCoreApplication::applicationDirPath() + u'/' +
+                                  QLatin1String(kSoundEngineFolder) + u'/' +
+                                  QLatin1String(kSoundEngineModule);
     for (const QString& name : {besideProgram, QString::fromLatin1(kSoundEngineModule)}) {
         QLibrary module(name);
         if (auto create = reinterpret_cast<CreateSoundEngine>(module.resolve(kCreateSoundEngine)))

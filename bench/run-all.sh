@@ -35,7 +35,7 @@ echo "### desktop_bench: Pingora against a minimal Qt program on a real desktop"
 if [[ -x "$build/bench/sound_latency" ]]; then
     echo
     echo "### sound_latency: the media player's call to the first sample at the sound server"
-    LD_LIBRARY_PATH="$build/pingora" "$session" -- "$build/bench/sound_latency"
+    LD_LIBRARY_PATH="$build/pingora/sound" "$session" -- "$build/bench/sound_latency"
 fi
 if [[ -x "$build/bench/history_copy" ]]; then
     echo

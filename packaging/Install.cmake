@@ -72,12 +72,13 @@ file(MAKE_DIRECTORY ${packaging_dir}/bin)
 file(CREATE_LINK ${program_dir_from_bin}/pingora ${packaging_dir}/bin/pingora SYMBOLIC)
 
 install(TARGETS pingora RUNTIME DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR})
-# The sound engine, which the program loads from its own folder.
-install(TARGETS pingora-sound LIBRARY DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR}
+# The sound engine, which the program loads from its own folder. A folder of its own, so that
+# the package does not run ldconfig for a module no other program links.
+install(TARGETS pingora-sound LIBRARY DESTINATION ${PINGORA_INSTALL_PROGRAM_DIR}/sound
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # A stripped install (--strip, and the package) also drops the compiler's notes, as Debian's
 # own packages do.
-foreach(file pingora libpingora-sound.so)
+foreach(file pingora sound/libpingora-sound.so)
     install(CODE "
         if(CMAKE_INSTALL_DO_STRIP)
             execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note

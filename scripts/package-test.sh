@@ -80,13 +80,13 @@ check_tree() {
     local root=$1 desktop=$1/share/applications/$app_id.desktop
     local metainfo=$1/share/metainfo/$app_id.metainfo.xml
 
-    for file in pingora libpingora-sound.so beep.wav HAND-M.CUR; do
+    for file in pingora sound/libpingora-sound.so beep.wav HAND-M.CUR; do
         [[ -s $root/lib/pingora/$file ]] || fail "$root/lib/pingora/$file is missing"
     done
     [[ -x $root/lib/pingora/pingora ]] || fail "$root/lib/pingora/pingora is not executable"
     file --brief "$root/lib/pingora/beep.wav" | grep -q 'WAVE audio' ||
         fail "beep.wav is not a WAVE file"
-    ! ldd "$root/lib/pingora/pingora" "$root/lib/pingora/libpingora-sound.so" | grep 'not found' ||
+    ! ldd "$root/lib/pingora/pingora" "$root/lib/pingora/sound/libpingora-sound.so" | grep 'not found' ||
         fail "libraries of the installed program are missing"
     [[ $(readlink "$root/bin/pingora") == ../lib/pingora/pingora ]] ||
         fail "$root/bin/pingora is not a relative link to ../lib/pingora/pingora"
@@ -171,7 +171,7 @@ check_and_end_program() {
     grep -qx "StartupWMClass=$class" "$work/tree/usr/share/applications/$app_id.desktop" ||
         fail "the window's class '$class' is not the desktop entry's StartupWMClass"
     # Once the window is up the program loads its sound engine from its own folder.
-    local engine="${expected%/pingora}/libpingora-sound.so"
+    local engine="${expected%/pingora}/sound/libpingora-sound.so"
     for _ in $(seq 50); do
         grep -qF "$engine" "/proc/$program_pid/maps" && break
         sleep 0.1
@@ -204,7 +204,7 @@ dpkg --listfiles pingora >"$work/package-files"
 step "Checking the installed files"
 check_tree /usr
 [[ $(command -v pingora) == /usr/bin/pingora ]] || fail "pingora is not found in PATH"
-for file in pingora libpingora-sound.so; do
+for file in pingora sound/libpingora-sound.so; do
     file --brief "/usr/lib/pingora/$file" | grep -q ', stripped' || fail "$file is not stripped"
 done
 
