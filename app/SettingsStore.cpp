@@ -9,10 +9,17 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
+#include <cerrno>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace {
+
+// Far larger than any settings file; a larger file is not read into memory.
+constexpr qint64 kLargestSettingsFile = 1 << 20;
 
 // Values are one line each: backslash, line feed and carriage return are escaped.
 QString escapeValue(const QString& value)
@@ -68,16 +75,36 @@ QString keyOf(const QString& line)
 // so that a write never replaces contents it could not see.
 QStringList readLines(const QString& filePath, bool* exists)
 {
-    QFile file(filePath);
-    *exists = file.exists();
+    const auto cannotRead = [&](const QString& why) {
+        return Failure(
+            QStringLiteral("The settings file %1 cannot be read: %2").arg(filePath, why));
+    };
+    // Without blocking (a FIFO would wait for a writer), and only a regular file of a size a
+    // settings file can have.
+    const int fd = ::open(QFile::encodeName(filePath).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    *exists = fd >= 0 || errno != ENOENT;
     if (!*exists)
         return {};
-    if (QFileInfo(filePath).isDir() || !file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("The settings file %1 cannot be read: %2")
-                          .arg(filePath, QFileInfo(filePath).isDir()
-                                             ? QStringLiteral("it is a folder")
-                                             : file.errorString()));
-    const QString text = QString::fromUtf8(file.readAll());
+    if (fd < 0)
+        throw cannotRead(qt_error_string(errno));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw cannotRead(file.errorString());
+    }
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0)
+        throw cannotRead(qt_error_string(errno));
+    if (S_ISDIR(info.st_mode))
+        throw cannotRead(QStringLiteral("it is a folder"));
+    if (!S_ISREG(info.st_mode))
+        throw cannotRead(QStringLiteral("%1 is not a regular file").arg(filePath));
+    if (info.st_size > kLargestSettingsFile)
+        throw cannotRead(QStringLiteral("it is too large for a settings file"));
+    const QString text = QString::fromUtf8(file.read(kLargestSettingsFile));
     QStringList lines = text.split(u'\n');
     for (QString& line : lines)
         if (line.endsWith(u'\r'))

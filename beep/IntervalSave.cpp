@@ -92,7 +92,12 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
 {
     const QByteArray path = QFile::encodeName(logPath);
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
-    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    // Without blocking (a FIFO would wait for a reader), and only to a regular file.
+    const int flags =
+        O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    const auto notRegular = [&] {
+        return Failure(QStringLiteral("The history log %1 is not a regular file").arg(logPath));
+    };
     int fd = ::open(path.constData(), flags, 0600);
     if (fd < 0 && errno == ENOENT) {
         // The per-user fallback folder may not exist yet; a missing TEMP folder stays missing.
@@ -101,9 +106,19 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
             QDir().mkpath(folder))
             fd = ::open(path.constData(), flags, 0600);
     }
+    // A FIFO without a reader (ENXIO) or a folder is no log to write to.
+    if (fd < 0 && (errno == ENXIO || errno == EISDIR))
+        throw notRegular();
     if (fd < 0)
         throw Failure(QStringLiteral("The history log %1 cannot be opened: %2")
                           .arg(logPath, systemError(errno)));
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw notRegular();
+    }
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t result =

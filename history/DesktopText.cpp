@@ -88,7 +88,8 @@ char* DesktopText::crlfToLf(const char* begin, const char* end, char* out)
 QByteArray DesktopText::readFile(const QString& path, qint64 maxBytes, qsizetype chunkBytes)
 {
     const QByteArray name = QFile::encodeName(path);
-    FileDescriptor file{::open(name.constData(), O_RDONLY | O_CLOEXEC)};
+    // Without blocking: a FIFO would wait for a writer. A device or a FIFO is refused.
+    FileDescriptor file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0)
         throw Failure(systemReason(QStringLiteral("Cannot open"), path));
     struct stat info
@@ -96,6 +97,8 @@ QByteArray DesktopText::readFile(const QString& path, qint64 maxBytes, qsizetype
     };
     if (::fstat(file.fd, &info) != 0)
         throw Failure(systemReason(QStringLiteral("Cannot read"), path));
+    if (!S_ISREG(info.st_mode))
+        throw Failure(QStringLiteral("%1 is not a regular file").arg(path));
     if (info.st_size > maxBytes)
         throw TooLarge(path, info.st_size, maxBytes);
 

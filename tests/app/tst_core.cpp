@@ -1,5 +1,6 @@
 // The settings store, the name rules, the shared utilities and the error report.
 #include "ModalAnswerer.h"
+#include "TestFiles.h"
 #include "app/ErrorTrap.h"
 #include "app/Failure.h"
 #include "app/Main.h"
@@ -107,15 +108,36 @@ class TestCore : public QObject
     {
         // A hand-edited file with our section twice: reads and writes agree on the first.
         QTemporaryDir dir;
-        const QString path = dir.filePath("Wrenfield.ini");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Pingora]\nBeep=first\n[Other]\nx=1\n[Pingora]\nBeep=second\n");
-        file.close();
+        const QString path = writeTestFile(
+            dir, "Wrenfield.ini", "[Pingora]\nBeep=first\n[Other]\nx=1\n[Pingora]\nBeep=second\n");
         SettingsStore store(path, "Pingora");
         QCOMPARE(store.read("Beep", ""), QString("first"));
         store.write("Beep", "changed");
         QCOMPARE(store.read("Beep", ""), QString("changed"));
+    }
+
+    void settingsFileThatIsNoFileIsNeverWaitedOn()
+    {
+        // A FIFO, a device or a huge file at the settings path: read as empty at once, and
+        // a write fails with a report instead of replacing it.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("fifo.ini");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString huge = dir.filePath("huge.ini");
+        QFile big(huge);
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write("[Pingora]\nBeep=x\n");
+        QVERIFY(big.resize(2 << 20));
+        big.close();
+        for (const QString& path : {fifo, QStringLiteral("/dev/zero"), huge}) {
+            QElapsedTimer clock;
+            clock.start();
+            SettingsStore store(path, "Pingora");
+            QCOMPARE(store.read("Beep", "default"), QString("default"));
+            QVERIFY_THROWS_EXCEPTION(Failure, store.write("Beep", "y"));
+            QVERIFY(clock.elapsed() < 1000);
+        }
+        QCOMPARE(QFileInfo(huge).size(), qint64(2 << 20));
     }
 
     void settingsReadToleratesGarbage()

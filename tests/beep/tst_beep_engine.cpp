@@ -9,12 +9,14 @@
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"
 
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,6 +118,32 @@ class TestBeepEngine : public QObject
         const QString british = IntervalSave::DateTimeText(
             afternoon, QLocale(QLocale::English, QLocale::UnitedKingdom));
         QCOMPARE(british, QString("31/08/2021 15:04:05"));
+    }
+
+    void appendRefusesWhatIsNotARegularFile()
+    {
+        // A FIFO (with and without a reader), a device and a folder where the log belongs:
+        // refused at once, never waited on.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("Pingora.txt");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+            for (int round = 0; round < (path == fifo ? 2 : 1); ++round) {
+                if (round == 1)
+                    ::close(reader); // and now without a reader
+                QElapsedTimer clock;
+                clock.start();
+                try {
+                    IntervalSave::AppendHistoryLine(path, "Beeped at 1");
+                    QFAIL(qPrintable(path + " was written to"));
+                } catch (const Failure& failure) {
+                    QCOMPARE(failure.description(),
+                             "The history log " + path + " is not a regular file");
+                }
+                QVERIFY(clock.elapsed() < 1000);
+            }
+        }
     }
 
     void appendWritesWholeLinesPrivately()

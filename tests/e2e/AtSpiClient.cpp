@@ -1,5 +1,7 @@
 #include "AtSpiClient.h"
 
+#include "XDesktop.h"
+
 #include <QDBusArgument>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -56,6 +58,14 @@ bool AtSpiClient::connect(QString* error)
     }
     m_bus = bus;
     return true;
+}
+
+std::optional<Accessible> AtSpiClient::waitForApplication(qint64 pid,
+                                                          std::chrono::milliseconds timeout) const
+{
+    std::optional<Accessible> found;
+    XDesktop::waitUntil([&] { return (found = application(pid)).has_value(); }, timeout);
+    return found;
 }
 
 std::optional<Accessible> AtSpiClient::application(qint64 pid) const

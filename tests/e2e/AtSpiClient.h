@@ -4,6 +4,7 @@
 #include <QList>
 #include <QRect>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -42,6 +43,9 @@ class AtSpiClient
     /// The root of the program run by process \a pid, once it has joined the accessibility
     /// bus; nothing if it has not.
     std::optional<Accessible> application(qint64 pid) const;
+    /// application(), waited for up to \a timeout: a program joins the bus after its start.
+    std::optional<Accessible> waitForApplication(qint64 pid,
+                                                 std::chrono::milliseconds timeout) const;
 
     QList<Accessible> children(const Accessible& object) const;
     QString name(const Accessible& object) const;

@@ -139,10 +139,8 @@ class TestCountdownBeeps : public QObject
     // Follows the countdown through four beeps and into the fifth interval.
     void countdownCountsDownEverySecond()
     {
-        std::optional<Accessible> app;
-        QVERIFY2(XDesktop::waitUntil(
-                     [&] { return (app = m_atspi.application(m_program.pid())).has_value(); }, 60s),
-                 "the program never joined the accessibility bus");
+        const std::optional<Accessible> app = m_atspi.waitForApplication(m_program.pid(), 60s);
+        QVERIFY2(app, "the program never joined the accessibility bus");
         // The countdown frame is the one that holds the progress bar.
         std::optional<Accessible> bar;
         const auto frame = m_atspi.find(*app, [&](const Accessible& object) {

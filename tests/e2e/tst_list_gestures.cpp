@@ -85,10 +85,8 @@ class TestListGestures : public QObject
         QString error;
         QVERIFY2(m_atspi.connect(&error), qPrintable(error));
         QVERIFY2(m_program.start(&error), qPrintable(error));
-        std::optional<Accessible> app;
-        QVERIFY2(XDesktop::waitUntil(
-                     [&] { return (app = m_atspi.application(m_program.pid())).has_value(); }, 60s),
-                 "the program never joined the accessibility bus");
+        const std::optional<Accessible> app = m_atspi.waitForApplication(m_program.pid(), 60s);
+        QVERIFY2(app, "the program never joined the accessibility bus");
         m_app = *app;
         const auto frame = m_atspi.find(m_app, [&](const Accessible& object) {
             for (const Accessible& child : m_atspi.children(object))

@@ -127,10 +127,8 @@ class TestTrayDesktop : public QObject
         // Auto beep off: nothing in this test needs sound.
         QVERIFY(ProgramRun::writeSettings({{"StartStopState", "Off"}}));
         QVERIFY2(m_program.start(&error), qPrintable(error));
-        std::optional<Accessible> app;
-        QVERIFY2(XDesktop::waitUntil(
-                     [&] { return (app = m_atspi.application(m_program.pid())).has_value(); }, 60s),
-                 "the program never joined the accessibility bus");
+        const std::optional<Accessible> app = m_atspi.waitForApplication(m_program.pid(), 60s);
+        QVERIFY2(app, "the program never joined the accessibility bus");
         m_app = *app;
     }
 
