@@ -3,15 +3,18 @@
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -71,9 +74,17 @@ QString keyOf(const QString& line)
     return line.section(u'=', 0, 0).trimmed();
 }
 
+// The file's lines as they stand in it, bytes and all, and as text (a final CR left out) to
+// find sections and keys in.
+struct FileLines
+{
+    QByteArrayList raw;
+    QStringList text;
+};
+
 // Lines of the file; an absent file has none. Throws when the file exists but cannot be read,
 // so that a write never replaces contents it could not see.
-QStringList readLines(const QString& filePath, bool* exists)
+FileLines readLines(const QString& filePath, bool* exists)
 {
     const auto cannotRead = [&](const QString& why) {
         return Failure(
@@ -104,15 +115,49 @@ QStringList readLines(const QString& filePath, bool* exists)
         throw cannotRead(QStringLiteral("%1 is not a regular file").arg(filePath));
     if (info.st_size > kLargestSettingsFile)
         throw cannotRead(QStringLiteral("it is too large for a settings file"));
-    const QString text = QString::fromUtf8(file.read(kLargestSettingsFile));
-    QStringList lines = text.split(u'\n');
-    for (QString& line : lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
+    FileLines lines;
+    lines.raw = file.read(kLargestSettingsFile).split('\n');
+    if (!lines.raw.isEmpty() && lines.raw.last().isEmpty())
+        lines.raw.removeLast();
+    for (const QByteArray& raw : std::as_const(lines.raw))
+        lines.text << QString::fromUtf8(raw.endsWith('\r') ? raw.chopped(1) : raw);
     return lines;
 }
+
+// Held from the read of the file to its replacement, so that two running copies changing
+// different keys lose neither. An advisory lock on the folder: it leaves no file behind.
+class FolderLock
+{
+  public:
+    explicit FolderLock(const QString& folder)
+        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        // A bounded wait: a copy that holds the lock for long has hung, and the write is
+        // reported rather than waited for without end.
+        constexpr int kTries = 200;
+        constexpr int kPauseMs = 10;
+        for (int i = 0; m_fd >= 0 && i < kTries; ++i) {
+            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+                return;
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                break;
+            ::usleep(kPauseMs * 1000);
+        }
+        if (m_fd < 0)
+            throw Failure(QStringLiteral("The settings folder %1 cannot be opened: %2")
+                              .arg(folder, qt_error_string(errno)));
+        ::close(m_fd);
+        throw Failure(QStringLiteral("The settings folder %1 is busy: another copy of the "
+                                     "program is writing its settings.")
+                          .arg(folder));
+    }
+    ~FolderLock() { ::close(m_fd); } // closing releases the lock
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+  private:
+    int m_fd;
+};
 
 } // namespace
 
@@ -124,8 +169,28 @@ SettingsStore::SettingsStore(QString filePath, QString section)
 SettingsStore SettingsStore::forUser()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return SettingsStore(folder + u'/' + ProductInfo::kSettingsApplication + QStringLiteral(".ini"),
-                         ProductInfo::kProductName);
+    SettingsStore store(folder + u'/' + ProductInfo::kSettingsApplication + QStringLiteral(".ini"),
+                        ProductInfo::kProductName);
+    store.removeStaleTemporaryFiles();
+    return store;
+}
+
+void SettingsStore::removeStaleTemporaryFiles() const
+{
+    // A copy ended in the middle of a write leaves its new file ("Wrenfield.ini.AbC123")
+    // behind; one older than a minute belongs to no write that is still going on.
+    const QFileInfo store(m_filePath);
+    const QDir folder = store.dir();
+    // Six random letters and digits; an all-lowercase ending (".backup") is more likely the
+    // user's own file than a write's, and is left alone.
+    const QRegularExpression temporary(QStringLiteral("^%1\\.(?=.*[A-Z0-9])[A-Za-z0-9]{6}$")
+                                           .arg(QRegularExpression::escape(store.fileName())));
+    const QDateTime aMinuteAgo = QDateTime::currentDateTime().addSecs(-60);
+    for (const QFileInfo& file :
+         folder.entryInfoList({store.fileName() + QStringLiteral(".??????")}, QDir::Files)) {
+        if (temporary.match(file.fileName()).hasMatch() && file.lastModified() < aMinuteAgo)
+            QFile::remove(file.filePath());
+    }
 }
 
 QString SettingsStore::read(const QString& key, const QString& defaultValue) const
@@ -133,7 +198,7 @@ QString SettingsStore::read(const QString& key, const QString& defaultValue) con
     bool exists = false;
     QStringList lines;
     try {
-        lines = readLines(m_filePath, &exists);
+        lines = readLines(m_filePath, &exists).text;
     } catch (const Failure&) {
         return defaultValue; // an unreadable store reads as an empty one
     }
@@ -154,8 +219,14 @@ QString SettingsStore::read(const QString& key, const QString& defaultValue) con
 
 void SettingsStore::write(const QString& key, const QString& value)
 {
+    const QString folder = QFileInfo(m_filePath).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw Failure(QStringLiteral("The settings folder %1 cannot be created.").arg(folder));
+    const FolderLock lock(folder);
     bool exists = false;
-    QStringList lines = readLines(m_filePath, &exists);
+    FileLines file = readLines(m_filePath, &exists);
+    QStringList& lines = file.text;
+    QByteArrayList& raw = file.raw;
     const QString entry = key + u'=' + escapeValue(value);
 
     qsizetype sectionStart = -1; // index of the header line
@@ -175,28 +246,27 @@ void SettingsStore::write(const QString& key, const QString& value)
     }
     if (keyLine >= 0 && lines[keyLine] == entry)
         return; // stored already: writing it again would only cost a flush to the disk
+    // Only the one line changes; every other line is written back byte for byte.
+    const QByteArray entryBytes = entry.toUtf8();
     if (keyLine >= 0) {
-        lines[keyLine] = entry;
+        raw[keyLine] = raw[keyLine].endsWith('\r') ? entryBytes + '\r' : entryBytes;
     } else if (sectionStart >= 0) {
         qsizetype insertAt = sectionEnd < 0 ? lines.size() : sectionEnd;
         while (insertAt > sectionStart + 1 && lines[insertAt - 1].trimmed().isEmpty())
             --insertAt;
-        lines.insert(insertAt, entry);
+        raw.insert(insertAt, entryBytes);
     } else {
         if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            lines << QString();
-        lines << u'[' + m_section + u']' << entry;
+            raw << QByteArray();
+        raw << (u'[' + m_section + u']').toUtf8() << entryBytes;
     }
 
-    const QString folder = QFileInfo(m_filePath).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw Failure(QStringLiteral("The settings folder %1 cannot be created.").arg(folder));
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly))
+    QSaveFile out(m_filePath);
+    if (!out.open(QIODevice::WriteOnly))
         throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, file.errorString()));
-    const QByteArray bytes = (lines.join(u'\n') + u'\n').toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit())
+                          .arg(m_filePath, out.errorString()));
+    const QByteArray bytes = raw.join('\n') + '\n';
+    if (out.write(bytes) != bytes.size() || !out.commit())
         throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, file.errorString()));
+                          .arg(m_filePath, out.errorString()));
 }

@@ -5,9 +5,10 @@
 /// The per-user settings store: text values by key in one section of an INI file.
 ///
 /// Reads never create anything; a missing file, section or key gives the default, and an
-/// empty stored value is returned as empty. Each write re-reads the file (so another running
-/// copy's keys survive), replaces or adds the one key and replaces the file atomically: when
-/// write() returns the value is on disk, and a crash never leaves a half-written file.
+/// empty stored value is returned as empty. Each write re-reads the file under an advisory
+/// lock (so another running copy's keys survive), replaces or adds the one line of the key,
+/// keeping every other line byte for byte, and replaces the file atomically: when write()
+/// returns the value is on disk, and a crash never leaves a half-written file.
 class SettingsStore
 {
   public:
@@ -25,6 +26,10 @@ class SettingsStore
     void write(const QString& key, const QString& value);
 
     const QString& filePath() const { return m_filePath; }
+
+    /// Removes the new files that writes interrupted a minute ago or earlier left beside the
+    /// store (forUser() does this once at start-up).
+    void removeStaleTemporaryFiles() const;
 
   private:
     QString m_filePath;

@@ -8,6 +8,7 @@
 #include "app/SettingsStore.h"
 #include "beep/IntervalSave.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -138,6 +139,74 @@ class TestCore : public QObject
             QVERIFY(clock.elapsed() < 1000);
         }
         QCOMPARE(QFileInfo(huge).size(), qint64(2 << 20));
+    }
+
+    void settingsKeepOtherLinesByteForByte()
+    {
+        // Another program's Latin-1 value and CRLF line ends stay exactly as they were.
+        QTemporaryDir dir;
+        const QByteArray theirs = "[Other]\r\nname=caf\xe9\r\n\r\n";
+        const QString path = writeTestFile(dir, "Wrenfield.ini",
+                                           theirs + "[Pingora]\r\nBeep=old\r\nOftenIndex=3\r\n");
+        SettingsStore store(path, "Pingora");
+        store.write("Beep", "new");
+        store.write("Minimized", "On");
+        QCOMPARE(readAll(path), theirs + "[Pingora]\r\nBeep=new\r\nOftenIndex=3\r\nMinimized=On\n");
+        QCOMPARE(store.read("OftenIndex", ""), QString("3"));
+    }
+
+    void settingsTwoWritersLoseNothing()
+    {
+        // Two processes write a key each, as fast as they can: every write of both survives.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Wrenfield.ini");
+        constexpr int kWrites = 150;
+        QList<pid_t> writers;
+        for (const char* key : {"First", "Second"}) {
+            const pid_t child = ::fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                SettingsStore store(path, "Pingora");
+                for (int i = 1; i <= kWrites; ++i) {
+                    try {
+                        store.write(key, QString::number(i));
+                    } catch (const Failure&) {
+                        ::_exit(2);
+                    }
+                    // Each write must find the other's latest value still there.
+                }
+                ::_exit(0);
+            }
+            writers << child;
+        }
+        for (pid_t writer : writers) {
+            int status = 0;
+            QCOMPARE(::waitpid(writer, &status, 0), writer);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        SettingsStore store(path, "Pingora");
+        QCOMPARE(store.read("First", ""), QString::number(kWrites));
+        QCOMPARE(store.read("Second", ""), QString::number(kWrites));
+    }
+
+    void staleTemporaryFilesAreSwept()
+    {
+        QTemporaryDir dir;
+        const QString path = writeTestFile(dir, "Wrenfield.ini", "[Pingora]\n");
+        const QString stale = writeTestFile(dir, "Wrenfield.ini.aB3xY9", "half");
+        const QString fresh = writeTestFile(dir, "Wrenfield.ini.Qw12Er", "being written");
+        const QString other = writeTestFile(dir, "Wrenfield.ini.backup", "the user's");
+        for (const QString& old : {stale, other}) {
+            QFile file(old);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+        }
+        SettingsStore(path, "Pingora").removeStaleTemporaryFiles();
+        QVERIFY(!QFile::exists(stale));
+        QVERIFY(QFile::exists(fresh));
+        QVERIFY(QFile::exists(other));
+        QVERIFY(QFile::exists(path));
     }
 
     void settingsReadToleratesGarbage()
