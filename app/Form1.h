@@ -153,4 +153,6 @@ class Form1 : public QWidget
     Platform m_platform;
     SettingsStore m_settings;
     bool m_selectingProgrammatically = false;
+    /// Start-up asked for the tray (both start-up boxes ticked).
+    bool m_startupAskedForTray = false;
 };

@@ -25,10 +25,16 @@ void Form1::wireTray()
     connect(cSysTray1, &cSysTray::MouseUp, this, [this](int Button, int Id) {
         ErrorTrap::runUntrappedHandler([&] { cSysTray1_MouseUp(Button, Id); });
     });
-    // A tray that goes away must not keep the window out of reach.
     connect(cSysTray1, &cSysTray::notificationAreaAvailableChanged, this, [this](bool available) {
+        // A tray that goes away must not keep the window out of reach.
         if (!available && isHidden() && MinimizedOnce)
             showMinimized();
+        // At log-on the panel often comes up after the program: a start that asked for the
+        // tray goes there once it is up, unless the user has restored the window meanwhile.
+        if (available && m_startupAskedForTray && !MinimizedOnce && isVisible() &&
+            (windowState() & Qt::WindowMinimized))
+            QTimer::singleShot(
+                0, this, [this] { ErrorTrap::runUntrappedHandler([this] { Form_Resize(); }); });
     });
 }
 
@@ -79,8 +85,9 @@ void Form1::cSysTray1_MouseUp(int Button, int /*Id*/)
 
 void Form1::showAsLoaded()
 {
-    if (windowState() & Qt::WindowMinimized)
-        Form_Resize(); // start-up asked for the tray: it goes there without being shown first
+    m_startupAskedForTray = windowState() & Qt::WindowMinimized;
+    if (m_startupAskedForTray)
+        Form_Resize(); // it goes to the tray without being shown first
     if (!MinimizedOnce)
         show();
 }

@@ -159,6 +159,47 @@ class TestTrayWindow : public QObject
         QVERIFY(!(form.windowState() & Qt::WindowMinimized));
     }
 
+    void aTrayThatComesUpLateStillTakesTheHiddenStart()
+    {
+        // At log-on the panel comes up after the program: the window waits minimised on the
+        // taskbar and goes to the tray once the notification area is there.
+        TrayWindow window;
+        window.settings().write("Windows Startup", "On");
+        window.settings().write("Minimized", "On");
+        window.shell->available = false;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        QVERIFY(form.isVisible());
+        QVERIFY(form.windowState() & Qt::WindowMinimized);
+        QVERIFY(!form.MinimizedOnce);
+
+        QTimer::singleShot(100, window.shell.get(),
+                           [&] { window.shell->send(TrayNotice::BalloonClicked); });
+        window.shell->setAvailable(true);
+        QTRY_VERIFY(form.isHidden());
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
+        QVERIFY(form.MinimizedOnce);
+        QTRY_COMPARE(window.balloons().size(), 1);
+        QCOMPARE(window.balloons()[0].record.infoTitle, QString("Pingora"));
+    }
+
+    void aTrayThatComesUpLateLeavesARestoredWindowAlone()
+    {
+        TrayWindow window;
+        window.settings().write("Windows Startup", "On");
+        window.settings().write("Minimized", "On");
+        window.shell->available = false;
+        Form1& form = window.start();
+        form.showAsLoaded();
+        form.setWindowState(Qt::WindowNoState); // the user restored it
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        window.shell->setAvailable(true);
+        QTest::qWait(100);
+        QVERIFY(form.isVisible());
+        QVERIFY(!form.MinimizedOnce);
+        QVERIFY(window.balloons().isEmpty());
+    }
+
     void closingRemovesTheIcon()
     {
         TrayWindow window;
