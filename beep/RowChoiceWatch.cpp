@@ -6,7 +6,7 @@
 #include <QTreeWidget>
 
 RowChoiceWatch::RowChoiceWatch(QTreeWidget* list, const bool& programIsSelecting)
-    : QObject(list), m_list(list), m_programIsSelecting(programIsSelecting)
+    : QObject(list), m_viewport(list->viewport()), m_programIsSelecting(programIsSelecting)
 {
     connect(list, &QTreeWidget::itemClicked, this, [this] {
         m_changedUnderMouse = false;
@@ -20,15 +20,14 @@ RowChoiceWatch::RowChoiceWatch(QTreeWidget* list, const bool& programIsSelecting
         else
             m_changedUnderMouse = true;
     });
-    list->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 bool RowChoiceWatch::eventFilter(QObject* watched, QEvent* event)
 {
     // The view reports a click after this release has been handled; what is left over then
     // was a drag, or a click of another button.
-    if (watched == m_list->viewport() && event->type() == QEvent::MouseButtonRelease &&
-        m_changedUnderMouse)
+    if (watched == m_viewport && event->type() == QEvent::MouseButtonRelease && m_changedUnderMouse)
         QTimer::singleShot(0, this, [this] {
             if (!m_changedUnderMouse)
                 return;

@@ -22,7 +22,9 @@ class RowChoiceWatch : public QObject
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    QTreeWidget* m_list;
+    // Kept apart from the list: events reach the filter while the list is being destroyed,
+    // when it may no longer be asked for its viewport.
+    QObject* m_viewport;
     const bool& m_programIsSelecting;
     // A row changed while a mouse button was down: chosen when the button goes up, unless
     // that release is a click, which says so itself.
