@@ -374,10 +374,7 @@ class TestCore : public QObject
         // The log is a link, in a folder where it may not be deleted, to a private file: the
         // failed delete leaves both as they were.
         QTemporaryDir dir;
-        const QString target = dir.filePath("private.txt");
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        const QString target = writeTestFile(dir, "private.txt", {});
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
         QVERIFY(QDir(dir.path()).mkdir("locked"));
         const QString link = dir.filePath("locked/Pingora.txt");

@@ -48,6 +48,19 @@ void minimise(Form1& form)
     form.setWindowState(form.windowState() | Qt::WindowMinimized);
 }
 
+// Shows the window and minimises it for the first time, which sends it to the tray; the
+// desktop takes the balloon down after \a balloonMs. True once the window is hidden.
+bool hideInTray(TrayWindow& window, Form1& form, int balloonMs)
+{
+    form.showAsLoaded();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return false;
+    QTimer::singleShot(balloonMs, window.shell.get(),
+                       [&] { window.shell->send(TrayNotice::BalloonHidden); });
+    minimise(form);
+    return QTest::qWaitFor([&] { return form.isHidden(); });
+}
+
 } // namespace
 
 class TestTrayWindow : public QObject
@@ -74,14 +87,8 @@ class TestTrayWindow : public QObject
     {
         TrayWindow window;
         Form1& form = window.start();
-        form.showAsLoaded();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-
         // The balloon is taken down by the desktop after a moment: the wait ends early.
-        QTimer::singleShot(300, window.shell.get(),
-                           [&] { window.shell->send(TrayNotice::BalloonHidden); });
-        minimise(form);
-        QTRY_VERIFY(form.isHidden());
+        QVERIFY(hideInTray(window, form, 300));
         QTRY_VERIFY(!form.cSysTray1->balloonShowing());
         QVERIFY(form.MinimizedOnce);
         QVERIFY(!(form.windowState() & Qt::WindowMinimized)); // hidden, in the normal state
@@ -117,12 +124,7 @@ class TestTrayWindow : public QObject
     {
         TrayWindow window;
         Form1& form = window.start();
-        form.showAsLoaded();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTimer::singleShot(100, window.shell.get(),
-                           [&] { window.shell->send(TrayNotice::BalloonHidden); });
-        minimise(form);
-        QTRY_VERIFY(form.isHidden());
+        QVERIFY(hideInTray(window, form, 100));
 
         window.shell->setAvailable(false);
         QVERIFY(form.isVisible()); // on the taskbar, where it can be reached

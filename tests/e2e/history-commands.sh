@@ -29,24 +29,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() {
-    echo "FAIL: $*" >&2
-    echo "--- program output" >&2
-    tail -n 30 "$work/pingora.log" >&2
-    exit 1
-}
-pass() { echo "ok: $*"; }
-
-# Polls "$@" every 0.1 s for at most $1 seconds.
-wait_until() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.1
-    done
-}
+source "$(dirname "$0")/script-helpers.sh"
 
 # --- A generic X session: xdg-open then finds the default program for a type through the
 # freedesktop configuration (mimeapps.list and .desktop entries), not through a desktop's

@@ -22,21 +22,7 @@ cleanup() {
     done
 }
 trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    tail -n 20 "$work/pingora.log" >&2
-    exit 1
-}
-pass() { echo "ok: $*"; }
-wait_until() {
-    local seconds=$1
-    shift
-    local deadline=$((SECONDS + seconds))
-    until "$@"; do
-        [ $SECONDS -ge $deadline ] && return 1
-        sleep 0.2
-    done
-}
+source "$(dirname "$0")/script-helpers.sh"
 
 printf '[Pingora]\nStartStopState=Off\nWindows Startup=On\nMinimized=On\n' \
     >"$work/config/Wrenfield.ini"
