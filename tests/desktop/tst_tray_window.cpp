@@ -48,6 +48,17 @@ void minimise(Form1& form)
     form.setWindowState(form.windowState() | Qt::WindowMinimized);
 }
 
+// A start at log-on that asks for the tray, with no notification area yet.
+Form1& startBeforeTheTray(TrayWindow& window)
+{
+    window.settings().write("Windows Startup", "On");
+    window.settings().write("Minimized", "On");
+    window.shell->available = false;
+    Form1& form = window.start();
+    form.showAsLoaded();
+    return form;
+}
+
 // Shows the window and minimises it for the first time, which sends it to the tray; the
 // desktop takes the balloon down after \a balloonMs. True once the window is hidden.
 bool hideInTray(TrayWindow& window, Form1& form, int balloonMs)
@@ -166,11 +177,7 @@ class TestTrayWindow : public QObject
         // At log-on the panel comes up after the program: the window waits minimised on the
         // taskbar and goes to the tray once the notification area is there.
         TrayWindow window;
-        window.settings().write("Windows Startup", "On");
-        window.settings().write("Minimized", "On");
-        window.shell->available = false;
-        Form1& form = window.start();
-        form.showAsLoaded();
+        Form1& form = startBeforeTheTray(window);
         QVERIFY(form.isVisible());
         QVERIFY(form.windowState() & Qt::WindowMinimized);
         QVERIFY(!form.MinimizedOnce);
@@ -188,11 +195,7 @@ class TestTrayWindow : public QObject
     void aTrayThatComesUpLateLeavesARestoredWindowAlone()
     {
         TrayWindow window;
-        window.settings().write("Windows Startup", "On");
-        window.settings().write("Minimized", "On");
-        window.shell->available = false;
-        Form1& form = window.start();
-        form.showAsLoaded();
+        Form1& form = startBeforeTheTray(window);
         form.setWindowState(Qt::WindowNoState); // the user restored it
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         window.shell->setAvailable(true);
