@@ -1,8 +1,8 @@
 #include "app/Platform.h"
 
 #include "app/Failure.h"
+#include "app/ProgramFile.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QRandomGenerator>
@@ -33,6 +33,6 @@ Platform Platform::real()
         std::fflush(nullptr);
         std::_Exit(0);
     };
-    platform.programFolder = QCoreApplication::applicationDirPath();
+    platform.programFolder = ProgramFile::folderForOpening();
     return platform;
 }

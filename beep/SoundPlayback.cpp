@@ -1,8 +1,8 @@
 #include "beep/SoundPlayback.h"
 
+#include "app/ProgramFile.h"
 #include "beep/SoundEngine.h"
 
-#include <QCoreApplication>
 #include <QLibrary>
 #include <QLoggingCategory>
 #include <QMutexLocker>
@@ -14,7 +14,7 @@ namespace {
 // The module in the program folder, or else wherever the system looks for libraries.
 CreateSoundEngine loadEngineModule()
 {
-    const QString besideProgram = QCoreApplication::applicationDirPath() + u'/' +
+    const QString besideProgram = ProgramFile::folderForOpening() + u'/' +
                                   QLatin1String(kSoundEngineFolder) + u'/' +
                                   QLatin1String(kSoundEngineModule);
     for (const QString& name : {besideProgram, QString::fromLatin1(kSoundEngineModule)}) {

@@ -1,5 +1,6 @@
 #include "desktop/RegStuff.h"
 
+#include "app/Failure.h"
 #include "app/ProductInfo.h"
 
 #include <QDir>
@@ -56,21 +57,50 @@ QString quoteExecArgument(const QString& argument)
     return value;
 }
 
-QString execLine(const QString& executablePath)
+namespace {
+
+QString shellStarting(const QString& script, const QString& argument)
 {
-    if (!executablePath.contains(u'%'))
-        return quoteExecArgument(executablePath);
-    // GLib (GNOME's session, gio) looks for the program's file before it undoes the %% of a
-    // percent sign, and so rejects such an entry; a shell started by its fixed path runs the
-    // program from its first argument, untouched.
     QStringList line;
-    for (const QString& argument : {QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                                    QStringLiteral("exec \"$0\""), executablePath})
-        line.append(quoteExecArgument(argument));
+    for (const QString& word : {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, argument})
+        line.append(quoteExecArgument(word));
     return line.join(u' ');
 }
 
-QString autostartEntryText(const QString& executablePath)
+// Every byte outside printable ASCII, and the backslash, as an octal escape of printf's %b.
+QString octalEscaped(const QByteArray& bytes)
+{
+    QString escaped;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7f || byte == '\\')
+            escaped += QStringLiteral("\\0%1").arg(byte, 3, 8, QLatin1Char('0'));
+        else
+            escaped += QLatin1Char(c);
+    }
+    return escaped;
+}
+
+} // namespace
+
+QString execLine(const QByteArray& executablePath)
+{
+    const QString text = QString::fromUtf8(executablePath);
+    if (text.toUtf8() != executablePath) {
+        // A desktop entry is UTF-8 text, so a name that is not is spelled in escapes that the
+        // shell turns back into the exact bytes (the x keeps a trailing line break).
+        return shellStarting(QStringLiteral("p=\"$(printf %bx \"$0\")\"; exec \"${p%x}\""),
+                             octalEscaped(executablePath));
+    }
+    if (!text.contains(u'%'))
+        return quoteExecArgument(text);
+    // GLib (GNOME's session, gio) looks for the program's file before it undoes the %% of a
+    // percent sign, and so rejects such an entry; a shell started by its fixed path runs the
+    // program from its first argument, untouched.
+    return shellStarting(QStringLiteral("exec \"$0\""), text);
+}
+
+QString autostartEntryText(const QByteArray& executablePath)
 {
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
@@ -81,15 +111,24 @@ QString autostartEntryText(const QString& executablePath)
         .arg(ProductInfo::kProductName, ProductInfo::kAppId, execLine(executablePath));
 }
 
-void SetRunEntry(const QString& executablePath)
+void SetRunEntry(const QByteArray& executablePath)
 {
     const QString path = autostartEntryPath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const auto fail = [&](const QString& reason) {
+        throw Failure(QStringLiteral("The log-on entry %1 could not be written: %2")
+                          .arg(QDir::toNativeSeparators(path), reason));
+    };
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        fail(QStringLiteral("the folder %1 could not be made.").arg(folder));
     QSaveFile entry(path);
     if (!entry.open(QIODevice::WriteOnly))
-        return;
-    entry.write(autostartEntryText(executablePath).toUtf8());
-    entry.commit();
+        fail(entry.errorString());
+    const QByteArray text = autostartEntryText(executablePath).toUtf8();
+    if (entry.write(text) != text.size())
+        fail(entry.errorString());
+    if (!entry.commit())
+        fail(entry.errorString());
 }
 
 void DeleteRunEntry()

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 /// The per-user autostart entry that starts the program at log-on: a desktop entry in
-/// $XDG_CONFIG_HOME/autostart (~/.config/autostart when the variable is not set). Writing and
-/// removing it never report a failure.
+/// $XDG_CONFIG_HOME/autostart (~/.config/autostart when the variable is not set). A failed
+/// write is reported; a failed removal is silent.
 namespace RegStuff {
 
 /// Full path of the entry: the autostart folder and the program's desktop identity.
@@ -17,16 +18,17 @@ QString autostartEntryPath();
 /// program.
 QString quoteExecArgument(const QString& argument);
 
-/// The Exec value that starts @p executablePath with no arguments: the quoted path, or for a
-/// path with a percent sign (which GLib's launchers mishandle) a shell that runs it.
-QString execLine(const QString& executablePath);
+/// The Exec value that starts @p executablePath with no arguments: the quoted path, or a shell
+/// that runs it for a path with a percent sign (which GLib's launchers mishandle) or one that
+/// is not UTF-8 (which a desktop entry cannot hold).
+QString execLine(const QByteArray& executablePath);
 
 /// The whole entry that starts @p executablePath with no arguments.
-QString autostartEntryText(const QString& executablePath);
+QString autostartEntryText(const QByteArray& executablePath);
 
 /// Writes the entry for @p executablePath, replacing one that is there, atomically; creates
-/// the autostart folder when it is missing. Silent on every failure.
-void SetRunEntry(const QString& executablePath);
+/// the autostart folder when it is missing. Throws Failure when it could not be written.
+void SetRunEntry(const QByteArray& executablePath);
 
 /// Removes the entry, whether or not it exists. Silent on every failure.
 void DeleteRunEntry();

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/Failure.h"
 #include "desktop/mStartUp.h"
 
 #include <QCheckBox>
@@ -16,8 +17,15 @@ void Form1::Check4_Click()
         return;
     if (Check4->isChecked()) {
         Check8->show();
+        // "On" is stored only once the entry is there: a box that stays ticked over an entry
+        // that could not be written would promise a start at log-on that never comes.
+        try {
+            mStartUp::AddToStartup();
+        } catch (const Failure&) {
+            Check4->setChecked(false); // its own run of this handler stores "Off"
+            throw;
+        }
         m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOn);
-        mStartUp::AddToStartup();
     } else {
         Check8->setChecked(false);
         Check8->hide();

@@ -1,18 +1,15 @@
 #include "desktop/mStartUp.h"
 
+#include "app/Failure.h"
+#include "app/ProgramFile.h"
 #include "desktop/RegStuff.h"
-
-#include <QCoreApplication>
-#include <QFileInfo>
 
 namespace mStartUp {
 
-QString executablePath()
+QByteArray executablePath()
 {
     // Linked or copied launchers must not end up in the entry: the file that runs now does.
-    const QString running = QCoreApplication::applicationFilePath();
-    const QString real = QFileInfo(running).canonicalFilePath();
-    return real.isEmpty() ? running : real;
+    return ProgramFile::path();
 }
 
 void AddToStartup()
@@ -20,10 +17,11 @@ void AddToStartup()
     AddToStartup(executablePath());
 }
 
-void AddToStartup(const QString& executable)
+void AddToStartup(const QByteArray& executable)
 {
     if (executable.isEmpty())
-        return;
+        throw Failure(QStringLiteral("The program's own file could not be found, so no log-on "
+                                     "entry was written."));
     RegStuff::SetRunEntry(executable);
 }
 

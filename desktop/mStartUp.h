@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 /// Starting the program at log-on: the autostart entry names the running program itself.
 namespace mStartUp {
 
-/// The real path of the running program's executable, links resolved.
-QString executablePath();
+/// The real path of the running program's executable, links resolved, as the system names it.
+QByteArray executablePath();
 
-/// Writes the autostart entry for the running program. Silent on every failure.
+/// Writes the autostart entry for the running program. Throws Failure when it could not be
+/// written, so that nobody is told the program will start at log-on when it will not.
 void AddToStartup();
 /// Writes the autostart entry for @p executable instead (tests name their own).
-void AddToStartup(const QString& executable);
+void AddToStartup(const QByteArray& executable);
 
 /// Removes the autostart entry. Silent on every failure.
 void RemoveFromStartup();

@@ -1,8 +1,10 @@
-// The autostart entry: what it says, that a launcher reading its Exec line gets the exact
-// program path back, that it passes the desktop-entry validator, and that every failure to
-// write or remove it is silent.
+// The autostart entry: what it says, that a launcher reading its Exec line starts the exact
+// program path (any bytes), that it passes the desktop-entry validator, that a failed write is
+// reported and a failed removal is silent.
 
+#include "app/Failure.h"
 #include "app/ProductInfo.h"
+#include "app/ProgramFile.h"
 #include "desktop/RegStuff.h"
 #include "desktop/mStartUp.h"
 
@@ -13,6 +15,9 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -98,6 +103,15 @@ QStringList execArguments(const QString& execValue)
     return arguments;
 }
 
+bool writeBytes(const QByteArray& path, const QByteArray& content, mode_t mode)
+{
+    const int file = open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    if (file < 0)
+        return false;
+    const bool written = write(file, content.constData(), size_t(content.size())) == content.size();
+    return close(file) == 0 && written;
+}
+
 QMap<QString, QString> entryKeys(const QString& path)
 {
     QFile file(path);
@@ -139,6 +153,7 @@ class tst_StartUp : public QObject
     void configHomeDefaultsToDotConfig();
     void autostartFolderIsAFile();
     void readOnlyAutostartFolder();
+    void programFolderTheLocaleCannotSpell();
 
   private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -159,6 +174,10 @@ void tst_StartUp::init()
 
 void tst_StartUp::cleanup()
 {
+    // Names that are not UTF-8 are beyond QTemporaryDir's own removal.
+    QProcess::execute(QStringLiteral("chmod"),
+                      {QStringLiteral("-R"), QStringLiteral("u+rwx"), m_home->path()});
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), m_home->path()});
     QFile(m_home->path() + QStringLiteral("/config/autostart"))
         .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     m_home.reset();
@@ -178,7 +197,7 @@ void tst_StartUp::entryNamesTheRunningProgram()
     // The file that runs, with links resolved, as the kernel names it.
     const QString running = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     QVERIFY(!running.isEmpty());
-    QCOMPARE(mStartUp::executablePath(), running);
+    QCOMPARE(mStartUp::executablePath(), QFile::encodeName(running));
     QCOMPARE(execArguments(keys.value(QStringLiteral("Exec"))), QStringList{running});
 
     QFile entry(entryPath());
@@ -189,53 +208,53 @@ void tst_StartUp::entryNamesTheRunningProgram()
 void tst_StartUp::execLineStartsTheRightProgram_data()
 {
     // Folders under a temporary home, each holding the program.
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("plain") << "bin";
-    QTest::newRow("spaces") << "My Programs/pin gora";
-    QTest::newRow("double quote") << "say \"hi\"";
-    QTest::newRow("single quote") << "ann's";
-    QTest::newRow("backslashes") << "a\\b\\\\c\\";
-    QTest::newRow("dollar and backtick") << "$HOME/`id`/$(id)";
-    QTest::newRow("percent codes") << "100%/%f %U %%";
-    QTest::newRow("percent and equals") << "a=b%c";
-    QTest::newRow("shell characters") << "a;b&c|d<e>f*g?h#i~j(k)l=m";
-    QTest::newRow("non-ASCII") << QStringLiteral("jos\u00e9/\u65e5\u672c/\U0001F514");
-    QTest::newRow("tab and newline") << "a\tb\nc\rd";
-    QTest::newRow("leading space") << " lead";
+    QTest::addColumn<QByteArray>("folder");
+    QTest::newRow("plain") << QByteArray("bin");
+    QTest::newRow("spaces") << QByteArray("My Programs/pin gora");
+    QTest::newRow("double quote") << QByteArray("say \"hi\"");
+    QTest::newRow("single quote") << QByteArray("ann's");
+    QTest::newRow("backslashes") << QByteArray("a\\b\\\\c\\");
+    QTest::newRow("dollar and backtick") << QByteArray("$HOME/`id`/$(id)");
+    QTest::newRow("percent codes") << QByteArray("100%/%f %U %%");
+    QTest::newRow("percent and equals") << QByteArray("a=b%c");
+    QTest::newRow("shell characters") << QByteArray("a;b&c|d<e>f*g?h#i~j(k)l=m");
+    QTest::newRow("non-ASCII") << QStringLiteral("jos\u00e9/\u65e5\u672c/\U0001F514").toUtf8();
+    QTest::newRow("tab and newline") << QByteArray("a\tb\nc\rd");
+    QTest::newRow("leading space") << QByteArray(" lead");
+    QTest::newRow("not UTF-8") << QByteArray("caf\xe9/\xff\xfe");
+    QTest::newRow("not UTF-8, with shell characters") << QByteArray("\xe9%b \\0101 $(id)\"\n/x\n");
 }
 
 void tst_StartUp::execLineStartsTheRightProgram()
 {
-    QFETCH(QString, folder);
-    const QString program = m_home->path() + u'/' + folder + QStringLiteral("/pingora");
+    QFETCH(QByteArray, folder);
+    const QByteArray program =
+        QFile::encodeName(m_home->path()) + '/' + folder + QByteArrayLiteral("/pingora");
     const QString marker = m_home->path() + QStringLiteral("/started");
-    QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
-    QFile script(program);
-    QVERIFY(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n");
-    script.close();
-    QVERIFY(script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray programFolder = program.left(program.lastIndexOf('/'));
+    for (qsizetype slash = 1; slash >= 0; slash = programFolder.indexOf('/', slash + 1))
+        mkdir(programFolder.left(slash).constData(), 0700);
+    mkdir(programFolder.constData(), 0700);
+    QVERIFY(
+        writeBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n", 0700));
     qputenv("PINGORA_TEST_MARKER", QFile::encodeName(marker));
 
     mStartUp::AddToStartup(program);
     const QMap<QString, QString> keys = entryKeys(entryPath());
     const QStringList command = execArguments(keys.value(QStringLiteral("Exec")));
     QVERIFY(!command.isEmpty());
-    if (program.contains(u'%')) {
-        QCOMPARE(command.mid(0, 3), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                                                 QStringLiteral("exec \"$0\"")}));
-        QCOMPARE(command.mid(3), QStringList{program});
-    } else {
-        QCOMPARE(command, QStringList{program});
-    }
+    const bool plainText = QString::fromUtf8(program).toUtf8() == program && !program.contains('%');
+    if (plainText)
+        QCOMPARE(command, QStringList{QString::fromUtf8(program)});
+    else // a shell that is sure to be there starts it
+        QCOMPARE(command.first(), QStringLiteral("/bin/sh"));
 
     // The command as the desktop-entry rules read it starts this very program.
     const auto startedAs = [&] {
         QFile started(marker);
         for (int i = 0; i < 500 && !started.exists(); ++i)
             QTest::qWait(10);
-        const QString name =
-            started.open(QIODevice::ReadOnly) ? QString::fromUtf8(started.readAll()) : QString();
+        const QByteArray name = started.open(QIODevice::ReadOnly) ? started.readAll() : "";
         started.remove();
         return name;
     };
@@ -262,7 +281,7 @@ void tst_StartUp::execLineStartsTheRightProgram()
 void tst_StartUp::removalDeletesTheEntryAndIsSilentWhenThereIsNone()
 {
     mStartUp::RemoveFromStartup(); // nothing there yet
-    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
     QVERIFY(QFile::exists(entryPath()));
 
     // Another program's entry beside ours is left alone.
@@ -287,7 +306,7 @@ void tst_StartUp::handWrittenEntryIsReplacedWhole()
                 "Comment=a long hand-written comment that is longer than the new entry\n");
     entry.close();
 
-    mStartUp::AddToStartup(QStringLiteral("/opt/pingora/pingora"));
+    mStartUp::AddToStartup(QByteArrayLiteral("/opt/pingora/pingora"));
     const QMap<QString, QString> keys = entryKeys(entryPath());
     QCOMPARE(keys.value(QStringLiteral("Name")), QStringLiteral("Pingora"));
     QVERIFY(!keys.contains(QStringLiteral("Hidden")));
@@ -302,7 +321,7 @@ void tst_StartUp::configHomeDefaultsToDotConfig()
     const QString expected = m_home->path() + QStringLiteral("/.config/autostart/") +
                              ProductInfo::kAppId + QStringLiteral(".desktop");
     QCOMPARE(RegStuff::autostartEntryPath(), expected);
-    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
     QVERIFY(QFile::exists(expected));
     mStartUp::RemoveFromStartup();
     QVERIFY(!QFile::exists(expected));
@@ -316,7 +335,12 @@ void tst_StartUp::autostartFolderIsAFile()
     blocker.write("not a folder");
     blocker.close();
 
-    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    try {
+        mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
+        QFAIL("a log-on entry that could not be written was not reported");
+    } catch (const Failure& failure) {
+        QVERIFY2(failure.description().contains(entryPath()), qPrintable(failure.description()));
+    }
     mStartUp::RemoveFromStartup();
 
     QVERIFY(QFileInfo(blocker.fileName()).isFile());
@@ -332,16 +356,53 @@ void tst_StartUp::readOnlyAutostartFolder()
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
 
-    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    QVERIFY_THROWS_EXCEPTION(Failure,
+                             mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora")));
     QVERIFY(!QFile::exists(entryPath()));
 
     // An entry that is there stays when the folder does not let it go.
     QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    mStartUp::AddToStartup(QStringLiteral("/usr/bin/pingora"));
+    mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
     QVERIFY(QFile(folder).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     mStartUp::RemoveFromStartup();
     QVERIFY(QFile::exists(entryPath()));
     QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1);
+}
+
+void tst_StartUp::programFolderTheLocaleCannotSpell()
+{
+    // Run as a copy of this test in such a folder: report what it finds beside itself.
+    if (const QByteArray report = qgetenv("PINGORA_TEST_REPORT"); !report.isEmpty()) {
+        QFile beside(ProgramFile::folderForOpening() + QStringLiteral("/beep.wav"));
+        QFile out(QFile::decodeName(report));
+        QVERIFY(beside.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
+        out.write(ProgramFile::folder() + '\n' + beside.readAll());
+        return;
+    }
+
+    // A copy of this test and a sound beside it, in a folder whose name is not UTF-8.
+    const QByteArray folder = QFile::encodeName(m_home->path()) + "/caf\xe9 \xff";
+    QVERIFY(mkdir(folder.constData(), 0700) == 0);
+    QVERIFY(!ProgramFile::spelledExactly(folder));
+    QFile self(QStringLiteral("/proc/self/exe"));
+    QVERIFY(self.open(QIODevice::ReadOnly));
+    const QByteArray copy = folder + "/tst_mstartup";
+    QVERIFY(writeBytes(copy, self.readAll(), 0700));
+    QVERIFY(writeBytes(folder + "/beep.wav", "RIFF of the test", 0600));
+
+    const QString report = m_home->path() + QStringLiteral("/report");
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("PINGORA_TEST_REPORT", QFile::encodeName(report).constData(), 1);
+        execl(copy.constData(), copy.constData(), "programFolderTheLocaleCannotSpell", nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the copy's own check failed");
+    QFile seen(report);
+    QVERIFY(seen.open(QIODevice::ReadOnly));
+    QCOMPARE(seen.readAll(), folder + "\nRIFF of the test");
 }
 
 QTEST_GUILESS_MAIN(tst_StartUp)

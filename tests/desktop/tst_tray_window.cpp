@@ -1,10 +1,12 @@
 // The main window with its tray icon: start-up records, minimise to the tray and back,
 // closing, and the start-up options with their autostart entry.
+#include "ModalAnswerer.h"
 #include "RecordingTrayShell.h"
 #include "TestWindow.h"
 #include "desktop/cSysTray.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QTest>
 #include <QTimer>
 
@@ -227,7 +229,8 @@ class TestTrayWindow : public QObject
         QFile entry(window.autostartEntry());
         QVERIFY(entry.open(QIODevice::ReadOnly));
         const QString text = QString::fromUtf8(entry.readAll());
-        QVERIFY2(text.contains("Exec=") && text.contains(QCoreApplication::applicationFilePath()),
+        QVERIFY2(text.contains("Exec=") &&
+                     text.contains(QFileInfo("/proc/self/exe").canonicalFilePath()),
                  qPrintable(text));
         entry.close();
 
@@ -239,6 +242,25 @@ class TestTrayWindow : public QObject
         QCOMPARE(window.settings().read("Minimized", ""), QString("Off"));
         QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
         QVERIFY(!QFile::exists(window.autostartEntry()));
+    }
+
+    void anEntryThatCannotBeWrittenIsNeverShownAsOn()
+    {
+        TrayWindow window;
+        Form1& form = window.start();
+        QVERIFY(QDir(window.root.path()).mkpath("config"));
+        QFile blocker(window.autostartEntry().section(u'/', 0, -2)); // "autostart" as a file
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        ModalAnswerer answerer;
+        form.Check4->click();
+        QTRY_COMPARE(answerer.seen().size(), 1);
+        QVERIFY2(answerer.seen().first().text.contains(window.autostartEntry()),
+                 qPrintable(answerer.seen().first().text));
+        QVERIFY(!form.Check4->isChecked());
+        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
     }
 
     void restoringTheBoxesAtStartupLeavesTheEntryAlone()
