@@ -9,6 +9,7 @@
 #include "history/RichTextBox.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
@@ -69,7 +70,13 @@ void Form1::PushButton3_Click()
     ErrorTrap trap(Locations::kPushButton3);
     if (trap.test(100, [&] { return Main::FileExists(HistoryLogPath); }))
         // The desktop's handler for plain text, started without a shell and not waited for.
-        trap.run(102, [&] { platform().openUrl(QUrl::fromLocalFile(HistoryLogPath)); });
+        // Only a file: a viewer handed a pipe or a device would wait or read without end.
+        trap.run(102, [&] {
+            if (!QFileInfo(HistoryLogPath).isFile())
+                throw Failure(
+                    QStringLiteral("The history log %1 is not a regular file").arg(HistoryLogPath));
+            platform().openUrl(QUrl::fromLocalFile(HistoryLogPath));
+        });
     else
         trap.run(104,
                  [&] { showMessage(this, HistoryCommands::kNoHistoryToView, QMessageBox::Ok); });

@@ -92,6 +92,11 @@ bool ProgramRun::start(QString* error, std::chrono::milliseconds timeout)
     }
 
     m_pid = m_process.processId();
+    return waitForMainWindow(error, timeout);
+}
+
+bool ProgramRun::waitForMainWindow(QString* error, std::chrono::milliseconds timeout)
+{
     const QString pid = QString::number(m_pid);
     QString report;
     const bool shown = XDesktop::waitUntil(

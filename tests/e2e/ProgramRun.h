@@ -30,6 +30,9 @@ class ProgramRun
 
     /// Starts the program and waits until its main window is on the screen.
     bool start(QString* error, std::chrono::milliseconds timeout = std::chrono::seconds(90));
+    /// Waits until the main window is on the screen; false with \a error set when an error
+    /// report comes up first or the program ends.
+    bool waitForMainWindow(QString* error, std::chrono::milliseconds timeout);
     /// The process id, kept after the program has ended.
     qint64 pid() const { return m_pid; }
     XDesktop::WindowId mainWindow() const { return m_mainWindow; }

@@ -1,10 +1,10 @@
 // The history log commands of the main window, clicked as a user would: view, copy to the
 // clipboard and clear, with the boxes they show and the statement numbers of their reports.
-#include "history/HistoryCommands.h"
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
 #include "app/Failure.h"
 #include "beep/IntervalSave.h"
+#include "history/HistoryCommands.h"
 #include "history/RichTextBox.h"
 
 #include <QClipboard>
@@ -13,6 +13,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -200,6 +202,47 @@ class HistoryCommandsTest : public QObject
             "in Belvane2021/08/31.Form1.PushButton8_Click at line 102"));
         QCOMPARE(clipboard()->text(), kBefore);
         QCOMPARE(HistoryCommands::RichTextBox1(form).length(), 0);
+    }
+
+    void viewAndCopyRefuseALogThatIsNotAFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "pipe";
+        QTest::newRow("endless device") << "device";
+        QTest::newRow("folder") << "folder";
+    }
+
+    void viewAndCopyRefuseALogThatIsNotAFile()
+    {
+        QFETCH(QString, kind);
+        TestWindow window;
+        ModalAnswerer answerer;
+        Form1& form = loadWithViewer(window, [](const QUrl&) { QFAIL("a viewer was started"); });
+        const QByteArray log = QFile::encodeName(form.HistoryLogPath);
+        if (kind == "pipe")
+            QCOMPARE(::mkfifo(log.constData(), 0600), 0);
+        else if (kind == "device")
+            QCOMPARE(::symlink("/dev/zero", log.constData()), 0);
+        else
+            QCOMPARE(::mkdir(log.constData(), 0700), 0);
+        clipboard()->setText(kBefore);
+
+        // Neither waits for a writer nor reads without end: each reports at once.
+        QElapsedTimer clock;
+        clock.start();
+        form.PushButton3->click();
+        form.PushButton8->click();
+        QVERIFY(clock.elapsed() < 5000);
+        QCOMPARE(clipboard()->text(), kBefore);
+        if (kind == "folder") { // no log at all, as for a missing one
+            QCOMPARE(answerer.seen().size(), 1);
+            QCOMPARE(answerer.seen()[0].text, HistoryCommands::kNoHistoryToView);
+            return;
+        }
+        QCOMPARE(answerer.reportedLines(), (QList<int>{102, 102}));
+        for (const ModalAnswerer::Seen& report : answerer.seen())
+            QVERIFY2(report.text.contains(form.HistoryLogPath + " is not a regular file"),
+                     qPrintable(report.text));
     }
 
     void logTooLargeForTheClipboardIsToldNotCopied()

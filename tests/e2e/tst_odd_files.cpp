@@ -1,0 +1,193 @@
+// Something other than a file at a path the program opens on its window's thread (a pipe, an
+// endless device): each is reported at once as "… is not a regular file", nothing waits on it
+// or reads it without end, and the window goes on working. Checked on the real program: the
+// history log (Copy, View, Beep Now), the sound file (no sound file, so the beep fails as for a
+// missing one), and at start-up the settings file, the
+// hand pointer and the skin beside the program.
+
+#include "AtSpiClient.h"
+#include "ProgramRun.h"
+#include "XDesktop.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using XDesktop::WindowId;
+
+namespace {
+
+constexpr int centre(int position, int size)
+{
+    return (position + size / 2) / 15; // from the layout in twips, 15 to the pixel
+}
+const QPoint kBeepNow(centre(120, 7800), centre(6420, 405));
+const QPoint kViewHistory(centre(120, 3840), centre(6930, 405));
+const QPoint kCopyHistory(centre(4080, 3840), centre(6930, 405));
+
+bool makePipe(const QString& path)
+{
+    QFile::remove(path);
+    return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+}
+
+bool makeDeviceLink(const QString& path)
+{
+    QFile::remove(path);
+    return QFile::link(QStringLiteral("/dev/zero"), path);
+}
+
+} // namespace
+
+class TestOddFiles : public QObject
+{
+    Q_OBJECT
+
+    AtSpiClient m_atspi;
+
+    static std::optional<WindowId> errorReport(const ProgramRun& run)
+    {
+        for (WindowId window :
+             XDesktop::search({"--onlyvisible", "--pid", QString::number(run.pid())}))
+            if (XDesktop::windowName(window) == QStringLiteral("Application Error"))
+                return window;
+        return std::nullopt;
+    }
+
+    // Waits for an error report of \a run, returns its text and closes it with Enter.
+    QString answerReport(const ProgramRun& run, std::chrono::milliseconds timeout = 20s)
+    {
+        std::optional<WindowId> report;
+        XDesktop::waitUntil([&] { return (report = errorReport(run)).has_value(); }, timeout);
+        if (!report)
+            return QStringLiteral("(no report)");
+        QString text = QStringLiteral("(report text unreadable)");
+        if (const auto app = m_atspi.waitForApplication(run.pid(), 30s)) {
+            XDesktop::waitUntil(
+                [&] {
+                    const auto label = m_atspi.find(*app, [&](const Accessible& object) {
+                        return m_atspi.roleName(object) == u"label" &&
+                               m_atspi.name(object).contains(u" at line ");
+                    });
+                    if (label)
+                        text = m_atspi.name(*label);
+                    return label.has_value();
+                },
+                10s);
+        }
+        XDesktop::run(QStringLiteral("xdotool"),
+                      {"windowactivate", "--sync", XDesktop::hex(*report), "key", "Return"});
+        XDesktop::waitUntil([&] { return !errorReport(run); }, 10s);
+        return text;
+    }
+
+    static QPoint onScreen(const ProgramRun& run, QPoint inWindow)
+    {
+        return XDesktop::windowInfo(run.mainWindow())->geometry.topLeft() + inWindow;
+    }
+
+  private Q_SLOTS:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(m_atspi.connect(&error), qPrintable(error));
+    }
+
+    void historyLogAndSoundFile()
+    {
+        const QString pipe = QDir(qEnvironmentVariable("TEMP")).filePath("sound pipe.wav");
+        QVERIFY(makePipe(pipe));
+        QVERIFY(ProgramRun::writeSettings({{"StartStopState", "Off"}, {"Beep", pipe}}));
+        const QString log = ProgramRun::historyLogPath();
+        ProgramRun run;
+        QString error;
+        QVERIFY2(run.start(&error), qPrintable(error));
+
+        // Each click, and the paths its reports name in turn.
+        struct Case
+        {
+            const char* what;
+            std::function<bool()> prepare;
+            QPoint button;
+            QStringList reported;
+        };
+        const QList<Case> cases{
+            {"Copy, log a pipe", [&] { return makePipe(log); }, kCopyHistory, {log}},
+            {"View, log a pipe", [&] { return makePipe(log); }, kViewHistory, {log}},
+            {"Beep Now, sound and log pipes", [&] { return makePipe(log); }, kBeepNow, {log}},
+            {"Copy, log /dev/zero", [&] { return makeDeviceLink(log); }, kCopyHistory, {log}},
+            {"View, log /dev/zero", [&] { return makeDeviceLink(log); }, kViewHistory, {log}},
+        };
+        for (const Case& check : cases) {
+            QVERIFY2(check.prepare(), check.what);
+            QElapsedTimer clock;
+            clock.start();
+            QVERIFY(XDesktop::clickAt(onScreen(run, check.button)));
+            for (const QString& path : check.reported) {
+                const QString text = answerReport(run);
+                QVERIFY2(text.contains(path + QStringLiteral(" is not a regular file")),
+                         qPrintable(QStringLiteral("%1: %2").arg(check.what, text)));
+            }
+            QVERIFY2(clock.elapsed() < 10000, check.what);
+            QVERIFY2(!errorReport(run), check.what);
+        }
+
+        // A pipe for a sound is no sound file: the beep is logged as failed, nothing waits.
+        QFile::remove(log);
+        QVERIFY(XDesktop::clickAt(onScreen(run, kBeepNow)));
+        QVERIFY(XDesktop::waitUntil(
+            [&] {
+                QFile written(log);
+                return written.open(QIODevice::ReadOnly) &&
+                       written.readAll().startsWith("Beep file not found. Fail to beeped at ");
+            },
+            15s));
+        QVERIFY(!errorReport(run));
+        QFile::remove(log);
+        QVERIFY(run.isRunning());
+    }
+
+    void settingsPointerAndSkinAtStartUp()
+    {
+        // A copy of the program beside a pipe for its hand pointer and one for its skin.
+        QTemporaryDir folder;
+        const QString built = ProgramRun::builtProgramFolder();
+        QVERIFY(XDesktop::run(QStringLiteral("cp"), {"-a", built + "/.", folder.path()}).ok());
+        QVERIFY(makePipe(folder.filePath("HAND-M.CUR")));
+        QVERIFY(QDir(folder.path()).mkpath("x"));
+        QVERIFY(makePipe(folder.filePath("x/o.cjs")));
+        QVERIFY(makePipe(ProgramRun::settingsPath()));
+
+        ProgramRun run(folder.path());
+        QString error;
+        QElapsedTimer clock;
+        clock.start();
+        QStringList reports;
+        bool shown = run.start(&error, 60s);
+        while (!shown && run.isRunning() && reports.size() < 20) {
+            reports << answerReport(run);
+            shown = run.waitForMainWindow(&error, 60s);
+        }
+        QVERIFY2(shown, qPrintable(error + u'\n' + reports.join(u'\n')));
+        QVERIFY2(clock.elapsed() < 60000, "start-up took a minute");
+        const auto says = [&](const QString& path) {
+            for (const QString& report : reports)
+                if (report.contains(path) &&
+                    report.contains(QStringLiteral("is not a regular file")))
+                    return true;
+            return false;
+        };
+        QVERIFY2(says(folder.filePath("HAND-M.CUR")), qPrintable(reports.join(u'\n')));
+        QVERIFY2(says(ProgramRun::settingsPath()), qPrintable(reports.join(u'\n')));
+        run.stop();
+        QFile::remove(ProgramRun::settingsPath());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOddFiles)
+#include "tst_odd_files.moc"
