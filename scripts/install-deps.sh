@@ -11,10 +11,11 @@ packages=(
     libx11-dev libxcb1-dev
     # run: X11 platform plugin, SVG icons, Arial-compatible fonts, desktop handlers, sound
     qt6-qpa-plugins libqt6svg6 fonts-liberation xdg-utils pulseaudio-utils
-    # real-desktop tests: virtual display, session bus, window manager with a tray,
-    # notification daemon, sound server, input and clipboard tools, validators, the
-    # accessibility bus that the tests read captions from, Python for small X queries
-    xvfb xauth dbus dbus-x11 icewm dunst pulseaudio sox xdotool xclip x11-utils imagemagick
+    # real-desktop tests: virtual display, session bus, window manager with a tray, a
+    # stand-alone tray, notification daemon, sound server, input and clipboard tools,
+    # validators, the accessibility bus that the tests read captions from, Python for small X
+    # queries
+    xvfb xauth dbus dbus-x11 icewm trayer dunst pulseaudio sox xdotool xclip x11-utils imagemagick
     desktop-file-utils appstream lintian dpkg-dev file at-spi2-core python3
     # package round trip: starting the program from its desktop entry (gio)
     libglib2.0-bin
