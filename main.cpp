@@ -1,11 +1,15 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
+#include "app/ProgramFile.h"
 #include "beep/MediaPlayer.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
+    // Before anything else opens a file, so that a folder the locale cannot spell gets the
+    // same handle number at every start (the default sound's path is stored).
+    ProgramFile::folderForOpening();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pingora"));
     QApplication::setDesktopFileName(ProductInfo::kAppId);

@@ -27,8 +27,10 @@ void Form1::wireTray()
     });
     connect(cSysTray1, &cSysTray::notificationAreaAvailableChanged, this, [this](bool available) {
         // A tray that goes away must not keep the window out of reach.
-        if (!available && isHidden() && MinimizedOnce)
+        if (!available && isHidden() && MinimizedOnce) {
+            m_hiddenInTray = false;
             showMinimized();
+        }
         // At log-on the panel often comes up after the program: a start that asked for the
         // tray goes there once it is up, unless the user has restored the window meanwhile.
         if (available && m_startupAskedForTray && !MinimizedOnce && isVisible() &&
@@ -51,6 +53,11 @@ void Form1::setInTray(bool inTray)
 void Form1::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && m_hiddenInTray &&
+        (windowState() & Qt::WindowMinimized)) {
+        overrideWindowState(windowState() & ~Qt::WindowMinimized); // the window system's echo
+        return;
+    }
     // Handled after the event: the balloon's wait must not run inside Qt's state change.
     if (event->type() == QEvent::WindowStateChange && isVisible())
         QTimer::singleShot(0, this,
@@ -66,7 +73,8 @@ void Form1::Form_Resize()
     if (!cSysTray1->notificationAreaAvailable())
         return;
     hide();
-    setWindowState(windowState() & ~Qt::WindowMinimized);
+    m_hiddenInTray = true;
+    overrideWindowState(windowState() & ~Qt::WindowMinimized);
     MinimizedOnce = true;
     cSysTray1->ShowBalloon(kTrayBalloonText, ProductInfo::kProductName, kTrayBalloonSeconds, true);
 }
@@ -76,6 +84,7 @@ void Form1::cSysTray1_MouseUp(int Button, int /*Id*/)
     // A window hidden in the tray reads as minimised.
     const bool minimised = isHidden() || (windowState() & Qt::WindowMinimized);
     if (Button == kLeftButton && minimised) {
+        m_hiddenInTray = false;
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         show();
         raise();
