@@ -8,14 +8,36 @@
 
 namespace ProgramFile {
 
-QByteArray path()
+namespace {
+
+QByteArray realPath(const char* path)
 {
-    char* real = realpath("/proc/self/exe", nullptr);
+    char* real = realpath(path, nullptr);
     if (!real)
         return {};
     QByteArray bytes(real);
     std::free(real);
     return bytes;
+}
+
+} // namespace
+
+QByteArray path()
+{
+    if (QByteArray running = realPath("/proc/self/exe"); !running.isEmpty())
+        return running;
+    // The file was replaced while the program runs (a package upgrade): the kernel then names
+    // the old one "<path> (deleted)", and the new file at that path is the program now.
+    char link[PATH_MAX + 1];
+    const ssize_t size = readlink("/proc/self/exe", link, PATH_MAX);
+    if (size <= 0)
+        return {};
+    QByteArray named(link, size);
+    const QByteArray deleted(" (deleted)");
+    if (!named.endsWith(deleted))
+        return {};
+    named.chop(deleted.size());
+    return realPath(named.constData());
 }
 
 QByteArray folder()

@@ -153,7 +153,7 @@ class tst_StartUp : public QObject
     void configHomeDefaultsToDotConfig();
     void autostartFolderIsAFile();
     void readOnlyAutostartFolder();
-    void programFolderTheLocaleCannotSpell();
+    void programFileAsTheSystemNamesIt();
 
   private:
     std::unique_ptr<QTemporaryDir> m_home;
@@ -369,14 +369,17 @@ void tst_StartUp::readOnlyAutostartFolder()
     QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1);
 }
 
-void tst_StartUp::programFolderTheLocaleCannotSpell()
+void tst_StartUp::programFileAsTheSystemNamesIt()
 {
-    // Run as a copy of this test in such a folder: report what it finds beside itself.
+    // Run as a copy of this test in such a folder: report what it finds beside itself, then
+    // its own path once its file has been replaced, as a package upgrade replaces it.
     if (const QByteArray report = qgetenv("PINGORA_TEST_REPORT"); !report.isEmpty()) {
         QFile beside(ProgramFile::folderForOpening() + QStringLiteral("/beep.wav"));
         QFile out(QFile::decodeName(report));
         QVERIFY(beside.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly));
-        out.write(ProgramFile::folder() + '\n' + beside.readAll());
+        const QByteArray own = ProgramFile::path();
+        QVERIFY(unlink(own.constData()) == 0 && writeBytes(own, "the new version", 0700));
+        out.write(ProgramFile::folder() + '\n' + beside.readAll() + '\n' + ProgramFile::path());
         return;
     }
 
@@ -394,7 +397,7 @@ void tst_StartUp::programFolderTheLocaleCannotSpell()
     const pid_t child = fork();
     if (child == 0) {
         setenv("PINGORA_TEST_REPORT", QFile::encodeName(report).constData(), 1);
-        execl(copy.constData(), copy.constData(), "programFolderTheLocaleCannotSpell", nullptr);
+        execl(copy.constData(), copy.constData(), "programFileAsTheSystemNamesIt", nullptr);
         _exit(127);
     }
     int status = 0;
@@ -402,7 +405,7 @@ void tst_StartUp::programFolderTheLocaleCannotSpell()
     QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the copy's own check failed");
     QFile seen(report);
     QVERIFY(seen.open(QIODevice::ReadOnly));
-    QCOMPARE(seen.readAll(), folder + "\nRIFF of the test");
+    QCOMPARE(seen.readAll(), folder + "\nRIFF of the test\n" + copy);
 }
 
 QTEST_GUILESS_MAIN(tst_StartUp)
