@@ -155,9 +155,9 @@ class Form1 : public QWidget
     bool m_selectingProgrammatically = false;
     /// Start-up asked for the tray (both start-up boxes ticked).
     bool m_startupAskedForTray = false;
-    // Hidden in the tray by the first minimise. The state then reads normal in the program
-    // only: on X11, Qt carries a change away from minimised out by mapping the window, which
-    // would put the hidden window back on the taskbar, so the window system keeps its
-    // minimised state until the window is brought back.
+    /// Hidden in the tray by the first minimise. The state then reads normal in the program
+    /// only: on X11, Qt carries a change away from minimised out by mapping the window, which
+    /// would put the hidden window back on the taskbar, so the window system keeps its
+    /// minimised state until the window is brought back.
     bool m_hiddenInTray = false;
 };

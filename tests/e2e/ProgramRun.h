@@ -36,6 +36,11 @@ class ProgramRun
     /// The process id, kept after the program has ended.
     qint64 pid() const { return m_pid; }
     XDesktop::WindowId mainWindow() const { return m_mainWindow; }
+    /// A place of the main window (\a inWindow, within its client area) on the screen.
+    QPoint onScreen(QPoint inWindow) const
+    {
+        return XDesktop::windowInfo(m_mainWindow)->geometry.topLeft() + inWindow;
+    }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     /// Waits for the program to end by itself; true if it ended with exit code 0.
     bool waitForExit(std::chrono::milliseconds timeout, QString* how);

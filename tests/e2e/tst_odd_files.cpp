@@ -6,6 +6,7 @@
 // hand pointer and the skin beside the program.
 
 #include "AtSpiClient.h"
+#include "MainWindowPlaces.h"
 #include "ProgramRun.h"
 #include "XDesktop.h"
 
@@ -18,17 +19,10 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
+using namespace MainWindowPlaces;
 using XDesktop::WindowId;
 
 namespace {
-
-constexpr int centre(int position, int size)
-{
-    return (position + size / 2) / 15; // from the layout in twips, 15 to the pixel
-}
-const QPoint kBeepNow(centre(120, 7800), centre(6420, 405));
-const QPoint kViewHistory(centre(120, 3840), centre(6930, 405));
-const QPoint kCopyHistory(centre(4080, 3840), centre(6930, 405));
 
 bool makePipe(const QString& path)
 {
@@ -86,11 +80,6 @@ class TestOddFiles : public QObject
         return text;
     }
 
-    static QPoint onScreen(const ProgramRun& run, QPoint inWindow)
-    {
-        return XDesktop::windowInfo(run.mainWindow())->geometry.topLeft() + inWindow;
-    }
-
   private Q_SLOTS:
     void initTestCase()
     {
@@ -127,7 +116,7 @@ class TestOddFiles : public QObject
             QVERIFY2(check.prepare(), check.what);
             QElapsedTimer clock;
             clock.start();
-            QVERIFY(XDesktop::clickAt(onScreen(run, check.button)));
+            QVERIFY(XDesktop::clickAt(run.onScreen(check.button)));
             for (const QString& path : check.reported) {
                 const QString text = answerReport(run);
                 QVERIFY2(text.contains(path + QStringLiteral(" is not a regular file")),
@@ -139,7 +128,7 @@ class TestOddFiles : public QObject
 
         // A pipe for a sound is no sound file: the beep is logged as failed, nothing waits.
         QFile::remove(log);
-        QVERIFY(XDesktop::clickAt(onScreen(run, kBeepNow)));
+        QVERIFY(XDesktop::clickAt(run.onScreen(kBeepNow)));
         QVERIFY(XDesktop::waitUntil(
             [&] {
                 QFile written(log);

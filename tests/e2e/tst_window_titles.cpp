@@ -2,6 +2,7 @@
 // box, the "no log" box, the clear question and the sound file dialog, as the window manager
 // sees them (_NET_WM_NAME), with nothing added.
 
+#include "MainWindowPlaces.h"
 #include "ProgramRun.h"
 #include "XDesktop.h"
 
@@ -12,20 +13,7 @@
 using namespace std::chrono_literals;
 using XDesktop::WindowId;
 
-namespace {
-
-// Centres of the main window's controls, from its layout in twips (15 twips a pixel).
-constexpr int centre(int position, int size)
-{
-    return (position + size / 2) / 15;
-}
-const QPoint kHelp(centre(120, 3840), centre(7440, 405));
-const QPoint kViewHistory(centre(120, 3840), centre(6930, 405));
-const QPoint kClearHistory(centre(4080, 3840), centre(7440, 405));
-const QPoint kChangeSound(centre(120 + 240, 3600), centre(1530 + 750, 405));
-const QPoint kBeepNow(centre(120, 7800), centre(6420, 405));
-
-} // namespace
+using namespace MainWindowPlaces;
 
 class TestWindowTitles : public QObject
 {
@@ -33,18 +21,13 @@ class TestWindowTitles : public QObject
 
     ProgramRun m_program;
 
-    QPoint onScreen(QPoint inWindow)
-    {
-        return XDesktop::windowInfo(m_program.mainWindow())->geometry.topLeft() + inWindow;
-    }
-
     // Clicks at a place of the main window and returns the title of the window that opens;
     // closes that window again.
     QString titleOfWindowOpenedBy(QPoint place)
     {
         const QString pid = QString::number(m_program.pid());
         const QList<WindowId> before = XDesktop::search({"--onlyvisible", "--pid", pid});
-        if (!XDesktop::clickAt(onScreen(place)))
+        if (!XDesktop::clickAt(m_program.onScreen(place)))
             return QStringLiteral("(the click failed)");
         WindowId opened = 0;
         XDesktop::waitUntil(
