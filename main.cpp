@@ -17,7 +17,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     if (choseX11)
         WindowSystem::forgetChoice();
-    QApplication::setApplicationName(QStringLiteral("pingora"));
+    // Qt's tray item names itself after the application, as the program's own item does.
+    QApplication::setApplicationName(ProductInfo::kProductName);
     QApplication::setDesktopFileName(ProductInfo::kAppId);
 
     Form1 form(Platform::real(), SettingsStore::forUser());
