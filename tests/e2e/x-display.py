@@ -57,7 +57,9 @@ def take(number):
 def main():
     if len(sys.argv) < 3:
         sys.exit("usage: x-display.py <file> <compositor> [args...]")
-    os.makedirs("/tmp/.X11-unix", mode=0o1777, exist_ok=True)
+    if not os.path.isdir("/tmp/.X11-unix"):
+        os.mkdir("/tmp/.X11-unix")
+        os.chmod("/tmp/.X11-unix", 0o1777)  # as X servers make it, whatever the umask
     for number in range(FIRST, LAST + 1):
         taken = take(number)
         if taken:
