@@ -3,10 +3,10 @@
 # PulseAudio server whose default sink is a null sink named pingora_test (record what was
 # played from pingora_test.monitor), and optionally a window manager with a tray (icewm) and
 # a notification daemon (dunst); or, in place of Xvfb and icewm, the Wayland compositor KWin
-# run headless with Xwayland, as in a KDE Plasma session. Everything lives in a private runtime folder; on exit the
-# script stops exactly the processes it started and removes the folder. Services that the
-# session bus starts on request (the accessibility bus, asked for by the tests that read a
-# program's captions) end with that bus.
+# run headless with Xwayland, as in a KDE Plasma session. Everything lives in a private runtime
+# folder; on exit the script stops exactly the processes it started and removes the folder.
+# Services that the session bus starts on request (the accessibility bus, asked for by the
+# tests that read a program's captions) end with that bus.
 #
 # Usage: desktop-session.sh [--wm | --kwin] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
 #   --wm             start icewm and wait until its tray is ready
@@ -14,13 +14,14 @@
 #                    wait until both displays and its D-Bus interface answer; its output,
 #                    with what its scripts print, goes to $PINGORA_SESSION_DIR/logs/kwin.log
 #   --notifications  start dunst and wait until it owns org.freedesktop.Notifications
-#   --screen         Xvfb screen geometry (default 1024x768x24)
+#   --screen         screen geometry (default 1024x768x24; KWin takes the width and height)
 #   --keep           keep the runtime folder (its logs/ explain a failed start)
 #
-# The command sees DISPLAY (and with --kwin WAYLAND_DISPLAY), DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR,
-# XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_STATE_HOME, HOME, TEMP and
-# PINGORA_SESSION_DIR (the runtime folder) pointing into the private session. The script exits
-# with the command's exit code, or with 70 when the session could not be started.
+# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY), DBUS_SESSION_BUS_ADDRESS,
+# PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME,
+# XDG_STATE_HOME, HOME, TEMP and PINGORA_SESSION_DIR (the runtime folder) pointing into the
+# private session. The script exits with the command's exit code, or with 70 when the session
+# could not be started.
 
 set -u
 script_dir=$(cd "$(dirname "$0")" && pwd)

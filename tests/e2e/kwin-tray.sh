@@ -80,7 +80,10 @@ windows() { kwin_windows "$program_pid"; }
 shown() { windows | grep -q 'minimized=false'; }
 in_front() { windows | grep -q 'minimized=false active=true'; }
 minimised() { windows | grep -q 'minimized=true'; }
-hidden() { [ -z "$(windows)" ]; }
+hidden() {
+    local seen
+    seen=$(windows) && [ -z "$seen" ]
+}
 # Through X11 the window is a client of Xwayland; natively X11 knows nothing of it.
 x11_window() { xdotool search --pid "$program_pid" --name '^Pingora$' >/dev/null 2>&1; }
 check_platform() {
