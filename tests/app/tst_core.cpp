@@ -323,39 +323,27 @@ class TestCore : public QObject
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("xServerThere");
         QTest::addColumn<QByteArray>("chosen");
-        const QByteArray x11 = "xcb;wayland";
-        QTest::newRow("Wayland session with Xwayland")
-            << QByteArray("wayland-0") << QByteArray("wayland") << QByteArray() << QByteArray(":1")
-            << QStringList() << true << x11;
-        QTest::newRow("Wayland display alone")
-            << QByteArray("wayland-1") << QByteArray() << QByteArray() << QByteArray(":1")
-            << QStringList() << true << x11;
-        QTest::newRow("session type alone") << QByteArray() << QByteArray("wayland") << QByteArray()
-                                            << QByteArray(":1") << QStringList() << true << x11;
-        QTest::newRow("X11 session: Qt's choice is X11 already")
-            << QByteArray() << QByteArray("x11") << QByteArray() << QByteArray(":0")
-            << QStringList() << true << QByteArray();
-        QTest::newRow("no X server answers")
-            << QByteArray("wayland-0") << QByteArray("wayland") << QByteArray() << QByteArray(":1")
-            << QStringList() << false << QByteArray();
-        QTest::newRow("no DISPLAY")
-            << QByteArray("wayland-0") << QByteArray("wayland") << QByteArray() << QByteArray()
-            << QStringList() << true << QByteArray();
-        QTest::newRow("QT_QPA_PLATFORM kept")
-            << QByteArray("wayland-0") << QByteArray("wayland") << QByteArray("wayland")
-            << QByteArray(":1") << QStringList() << true << QByteArray();
-        QTest::newRow("-platform kept")
-            << QByteArray("wayland-0") << QByteArray() << QByteArray() << QByteArray(":1")
-            << QStringList{"-platform", "wayland"} << true << QByteArray();
-        QTest::newRow("--platform kept")
-            << QByteArray("wayland-0") << QByteArray() << QByteArray() << QByteArray(":1")
-            << QStringList{"--platform", "wayland-egl"} << true << QByteArray();
-        QTest::newRow("-platform without a value names none")
-            << QByteArray("wayland-0") << QByteArray() << QByteArray() << QByteArray(":1")
-            << QStringList{"-platform"} << true << x11;
-        QTest::newRow("other arguments")
-            << QByteArray("wayland-0") << QByteArray() << QByteArray() << QByteArray(":1")
-            << QStringList{"-platformtheme", "gtk3", "wayland"} << true << x11;
+        const auto row = [](const char* name, const char* waylandDisplay, const char* sessionType,
+                            const char* qpaPlatform, const char* display, QStringList arguments,
+                            bool xServerThere, const char* chosen) {
+            QTest::newRow(name) << QByteArray(waylandDisplay) << QByteArray(sessionType)
+                                << QByteArray(qpaPlatform) << QByteArray(display) << arguments
+                                << xServerThere << QByteArray(chosen);
+        };
+        const char* x11 = "xcb;wayland";
+        row("Wayland session with Xwayland", "wayland-0", "wayland", "", ":1", {}, true, x11);
+        row("Wayland display alone", "wayland-1", "", "", ":1", {}, true, x11);
+        row("session type alone", "", "wayland", "", ":1", {}, true, x11);
+        row("X11 session: Qt's choice is X11 already", "", "x11", "", ":0", {}, true, "");
+        row("no X server answers", "wayland-0", "wayland", "", ":1", {}, false, "");
+        row("no DISPLAY", "wayland-0", "wayland", "", "", {}, true, "");
+        row("QT_QPA_PLATFORM kept", "wayland-0", "wayland", "wayland", ":1", {}, true, "");
+        row("-platform kept", "wayland-0", "", "", ":1", {"-platform", "wayland"}, true, "");
+        row("--platform kept", "wayland-0", "", "", ":1", {"--platform", "wayland-egl"}, true, "");
+        row("-platform without a value names none", "wayland-0", "", "", ":1", {"-platform"}, true,
+            x11);
+        row("other arguments", "wayland-0", "", "", ":1", {"-platformtheme", "gtk3", "wayland"},
+            true, x11);
     }
     void platformChoiceForTheSession()
     {
