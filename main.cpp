@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
 #include "app/ProgramFile.h"
+#include "app/WindowSystem.h"
 #include "beep/MediaPlayer.h"
 
 #include <QApplication>
@@ -10,8 +11,14 @@ int main(int argc, char** argv)
     // Before anything else opens a file, so that a folder the locale cannot spell gets the
     // same handle number at every start (the default sound's path is stored).
     ProgramFile::folderForOpening();
+    // Through X11 when a Wayland session also runs an X server: Wayland never tells a program
+    // that its window was minimised, so the window could not go to the tray there.
+    const bool choseX11 = WindowSystem::choosePlatform(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("pingora"));
+    if (choseX11)
+        WindowSystem::forgetChoice();
+    // Qt's tray item names itself after the application, as the program's own item does.
+    QApplication::setApplicationName(ProductInfo::kProductName);
     QApplication::setDesktopFileName(ProductInfo::kAppId);
 
     Form1 form(Platform::real(), SettingsStore::forUser());

@@ -1,6 +1,7 @@
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/ProductInfo.h"
+#include "app/WindowSystem.h"
 #include "desktop/cSysTray.h"
 
 #include <QEvent>
@@ -82,7 +83,14 @@ void Form1::Form_Resize()
 void Form1::cSysTray1_MouseUp(int Button, int /*Id*/)
 {
     // A window hidden in the tray reads as minimised.
-    const bool minimised = isHidden() || (windowState() & Qt::WindowMinimized);
+    bool minimised = isHidden() || (windowState() & Qt::WindowMinimized);
+    if (Button == kLeftButton && !minimised && WindowSystem::nativeWayland() && !isActiveWindow()) {
+        // Wayland never tells a program that its window was minimised, only that it is no
+        // longer the active one; nor does the compositor raise a window on request. Shown
+        // again, it comes back as a new window, in front.
+        hide();
+        minimised = true;
+    }
     if (Button == kLeftButton && minimised) {
         m_hiddenInTray = false;
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);

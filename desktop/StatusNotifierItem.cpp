@@ -1,6 +1,5 @@
 #include "desktop/StatusNotifierItem.h"
 
-#include "app/ProductInfo.h"
 #include "desktop/StatusNotifierTypes.h"
 
 #include <QCoreApplication>
@@ -42,8 +41,9 @@ class StatusNotifierItemAdaptor : public QDBusAbstractAdaptor
     }
 
     QString category() const { return QStringLiteral("ApplicationStatus"); }
-    QString id() const { return ProductInfo::kAppId; }
-    QString title() const { return ProductInfo::kProductName; }
+    // Named as Qt names its own item (a host at start-up gets that one): one program, one name.
+    QString id() const { return QCoreApplication::applicationName(); }
+    QString title() const { return QCoreApplication::applicationName(); }
     QString status() const { return QStringLiteral("Active"); }
     int windowId() const { return 0; }
     QString emptyName() const { return {}; }

@@ -17,6 +17,9 @@ packages=(
     # queries
     xvfb xauth dbus dbus-x11 icewm trayer dunst pulseaudio sox xdotool xclip x11-utils imagemagick
     desktop-file-utils appstream lintian dpkg-dev file at-spi2-core python3
+    # real-desktop tests on a Wayland compositor: KWin run headless with Xwayland, and Qt's
+    # Wayland platform so that the program can be run natively on it
+    kwin-wayland xwayland qt6-wayland
     # package round trip: starting the program from its desktop entry (gio)
     libglib2.0-bin
     # sound e2e: encoders for the other formats the player is tested with

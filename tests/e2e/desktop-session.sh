@@ -2,32 +2,39 @@
 # Runs a command inside a private desktop session: an X server (Xvfb), a session D-Bus and a
 # PulseAudio server whose default sink is a null sink named pingora_test (record what was
 # played from pingora_test.monitor), and optionally a window manager with a tray (icewm) and
-# a notification daemon (dunst). Everything lives in a private runtime folder; on exit the
-# script stops exactly the processes it started and removes the folder. Services that the
-# session bus starts on request (the accessibility bus, asked for by the tests that read a
-# program's captions) end with that bus.
+# a notification daemon (dunst); or, in place of Xvfb and icewm, the Wayland compositor KWin
+# run headless with Xwayland, as in a KDE Plasma session. Everything lives in a private runtime
+# folder; on exit the script stops exactly the processes it started and removes the folder.
+# Services that the session bus starts on request (the accessibility bus, asked for by the
+# tests that read a program's captions) end with that bus.
 #
-# Usage: desktop-session.sh [--wm] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
+# Usage: desktop-session.sh [--wm | --kwin] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
 #   --wm             start icewm and wait until its tray is ready
+#   --kwin           start KWin (Wayland, with Xwayland on a display number it reserves) and
+#                    wait until both displays and its D-Bus interface answer; its output,
+#                    with what its scripts print, goes to $PINGORA_SESSION_DIR/logs/kwin.log
 #   --notifications  start dunst and wait until it owns org.freedesktop.Notifications
-#   --screen         Xvfb screen geometry (default 1024x768x24)
+#   --screen         screen geometry (default 1024x768x24; KWin takes the width and height)
 #   --keep           keep the runtime folder (its logs/ explain a failed start)
 #
-# The command sees DISPLAY, DBUS_SESSION_BUS_ADDRESS, PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR,
-# XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME, XDG_STATE_HOME, HOME, TEMP and
-# PINGORA_SESSION_DIR (the runtime folder) pointing into the private session. The script exits
-# with the command's exit code, or with 70 when the session could not be started.
+# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY), DBUS_SESSION_BUS_ADDRESS,
+# PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME,
+# XDG_STATE_HOME, HOME, TEMP and PINGORA_SESSION_DIR (the runtime folder) pointing into the
+# private session. The script exits with the command's exit code, or with 70 when the session
+# could not be started.
 
 set -u
 script_dir=$(cd "$(dirname "$0")" && pwd)
 
 want_wm=0
+want_kwin=0
 want_notifications=0
 keep=0
 screen=1024x768x24
 while [ $# -gt 0 ]; do
     case "$1" in
     --wm) want_wm=1 ;;
+    --kwin) want_kwin=1 ;;
     --notifications) want_notifications=1 ;;
     --screen) screen="$2"; shift ;;
     --keep) keep=1 ;;
@@ -38,7 +45,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 if [ $# -eq 0 ]; then
-    echo "usage: desktop-session.sh [--wm] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
+    echo "usage: desktop-session.sh [--wm | --kwin] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
     exit 64
 fi
 
@@ -56,6 +63,18 @@ fail() {
     exit 70
 }
 
+# Gives back the X display number that --kwin reserved: its socket file and lock file go while
+# they are still the ones made here (the lock still names our compositor, the socket is the same
+# file), and before the compositor stops, so that no other server can have taken the number.
+release_x_display() {
+    local number inode owner
+    read -r number inode owner 2>/dev/null <"$session/x-display" || return 0
+    [ "$(tr -d ' \n' 2>/dev/null <"/tmp/.X$number-lock")" = "$owner" ] || return 0
+    [ "$(stat -c %i "/tmp/.X11-unix/X$number" 2>/dev/null)" = "$inode" ] &&
+        rm -f "/tmp/.X11-unix/X$number"
+    rm -f "/tmp/.X$number-lock"
+}
+
 # Stops what this script started, newest first: a polite TERM, then KILL after 10 s.
 cleanup() {
     local rc=$?
@@ -65,6 +84,7 @@ cleanup() {
         wait "$command_pid" 2>/dev/null
     fi
     local i pid
+    release_x_display
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do
         pid=${started[i]}
         kill -TERM "$pid" 2>/dev/null || continue
@@ -130,6 +150,7 @@ wait_for() {
         nap=$!
         wait "$nap"
     done
+    release_x_display
     while read -r pid; do kill -TERM "$pid" 2>/dev/null; done <"$pidfile"
     sleep 2
     while read -r pid; do kill -KILL "$pid" 2>/dev/null; done <"$pidfile"
@@ -148,16 +169,8 @@ export PINGORA_SESSION_DIR="$session"
 unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS PULSE_SERVER PULSE_SINK PULSE_SOURCE \
     PULSE_COOKIE SESSION_MANAGER
 
-# --- X server: -displayfd picks a free display and reports it once it accepts clients.
-Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
-    3>"$session/display" </dev/null >"$session/logs/xvfb.log" 2>&1 &
-remember $!
-display_ready() { [ -s "$session/display" ] && [ "$(tail -c1 "$session/display" | od -An -c | tr -d ' ')" = '\n' ]; }
-wait_for Xvfb "${started[-1]}" 60 display_ready
-export DISPLAY=":$(head -n1 "$session/display")"
-wait_for Xvfb "${started[-1]}" 60 xdpyinfo
-
-# --- Session D-Bus on a private socket; it prints its address once it listens.
+# --- Session D-Bus on a private socket; it prints its address once it listens. First, as
+# KWin offers its interfaces on it.
 dbus-daemon --session --nofork --nopidfile --address="unix:path=$session/runtime/bus" \
     --print-address=3 3>"$session/bus-address" </dev/null >"$session/logs/dbus.log" 2>&1 &
 remember $!
@@ -165,6 +178,34 @@ wait_for dbus-daemon "${started[-1]}" 60 test -s "$session/bus-address"
 export DBUS_SESSION_BUS_ADDRESS="$(head -n1 "$session/bus-address")"
 wait_for dbus-daemon "${started[-1]}" 60 dbus-send --session --print-reply \
     --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId
+
+# --- The displays: -displayfd (or x-display.py for KWin) picks a free X display and reports it.
+display_ready() { [ -s "$session/display" ] && [ "$(tail -c1 "$session/display" | od -An -c | tr -d ' ')" = '\n' ]; }
+if [ "$want_kwin" = 1 ]; then
+    # A copy of the program without its file capability (cap_sys_resource, for a realtime
+    # priority), which a container cannot grant: the original is refused with "Operation not
+    # permitted".
+    cp /usr/bin/kwin_wayland "$session/kwin_wayland" || fail "no kwin_wayland to copy"
+    python3 "$script_dir/x-display.py" "$session/display" "$session/kwin_wayland" --virtual \
+        --xwayland --socket wayland-pingora --width "${screen%%x*}" \
+        --height "$(echo "$screen" | cut -dx -f2)" </dev/null >"$session/logs/kwin.log" 2>&1 &
+    remember $!
+    wait_for KWin "${started[-1]}" 60 display_ready
+    echo "$(head -n1 "$session/display") ${started[-1]}" >"$session/x-display"
+    export DISPLAY=":$(cut -d' ' -f1 "$session/display")"
+    export WAYLAND_DISPLAY=wayland-pingora
+    wait_for KWin "${started[-1]}" 60 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+    wait_for Xwayland "${started[-1]}" 60 xdpyinfo
+    wait_for KWin "${started[-1]}" 60 dbus-send --session --print-reply --dest=org.kde.KWin \
+        /Scripting org.freedesktop.DBus.Introspectable.Introspect
+else
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
+        3>"$session/display" </dev/null >"$session/logs/xvfb.log" 2>&1 &
+    remember $!
+    wait_for Xvfb "${started[-1]}" 60 display_ready
+    export DISPLAY=":$(head -n1 "$session/display")"
+    wait_for Xvfb "${started[-1]}" 60 xdpyinfo
+fi
 
 # --- PulseAudio with a null sink as default. Clients never autospawn another server.
 mkdir -p "$session/runtime/pulse"
@@ -195,7 +236,7 @@ tray_owned() {
     owner=$(python3 "$script_dir/tray-owner.py" 2>/dev/null)
     [ -n "$owner" ] && [ "$owner" != 0 ]
 }
-if [ "$want_wm" = 1 ]; then
+if [ "$want_wm" = 1 ] && [ "$want_kwin" = 0 ]; then
     mkdir -p "$session/icewm"
     cat >"$session/icewm/preferences" <<EOF
 TaskBarShowTray=1

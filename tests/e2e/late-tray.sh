@@ -35,10 +35,7 @@ printf '[Pingora]\nStartStopState=Off\nWindows Startup=On\nMinimized=On\n' \
     >"$work/config/Wrenfield.ini"
 printf 'TaskBarShowTray=0\nTaskBarEnableSystemTray=0\nTaskBarShowClock=0\n' >"$work/no-tray/preferences"
 
-# What reaches the notification daemon.
-dbus-monitor --session "interface='org.freedesktop.Notifications',member='Notify'" \
-    >"$work/notify.log" 2>&1 &
-pids+=($!)
+watch_balloons
 
 if [ -z "$bare" ]; then
     ICEWM_PRIVCFG="$work/no-tray" icewm >"$work/icewm-no-tray.log" 2>&1 &
@@ -92,8 +89,7 @@ wait_until 20 off_taskbar || fail "the window stayed on the taskbar once the tra
 sleep 2
 off_taskbar || fail "the window came back to the taskbar by itself after going to the tray"
 pass "the tray came up and the window went there"
-balloon() { grep -q 'string "Pingora"' "$work/notify.log"; }
-wait_until 20 balloon || fail "no balloon reached the notification daemon"
+wait_until 20 balloon_shown || fail "no balloon reached the notification daemon"
 pass "the balloon was shown"
 
 case "$kind" in
@@ -114,10 +110,7 @@ xembed)
     ;;
 statusnotifier)
     wait_until 20 test -s "$work/items" || fail "no item registered with the watcher"
-    read -r service path <"$work/items"
-    gdbus call --session --dest "$service" --object-path "$path" \
-        --method org.kde.StatusNotifierItem.Activate 0 0 >/dev/null ||
-        fail "the item did not take the host's activation"
+    activate_item "$work/items" || fail "the item did not take the host's activation"
     ;;
 esac
 shown() { on_taskbar && viewable "$main"; }

@@ -58,23 +58,54 @@ done
 check "the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
 check "a process it did not start lives on" kill -0 "$bystander_pid"
 
+# With KWin in place of Xvfb, its X display number is reserved beside the others and given
+# back afterwards; a socket that some other server left without a lock file is never taken
+# or removed.
+x_display_free() { ! test -e "/tmp/.X$1-lock" && ! test -e "/tmp/.X11-unix/X$1"; }
+foreign=100
+until x_display_free "$foreign"; do foreign=$((foreign + 1)); done
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' \
+    "/tmp/.X11-unix/X$foreign"
+"$session_script" --kwin -- bash -c '
+    ok() { "$@" >/dev/null 2>&1 && echo yes || echo no; }
+    cut -d" " -f1 "$PINGORA_SESSION_DIR/x-display" >"$SCRATCH/x-number"
+    {
+        echo "display $(ok xdpyinfo)"
+        echo "wayland $(ok test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY")"
+        echo "kwin $(ok dbus-send --session --print-reply --dest=org.kde.KWin /KWin org.freedesktop.DBus.Peer.Ping)"
+    } >"$SCRATCH/seen"
+'
+number=$(cat "$scratch/x-number")
+check "KWin's Xwayland answers" grep -qx "display yes" "$scratch/seen"
+check "KWin's Wayland display is there" grep -qx "wayland yes" "$scratch/seen"
+check "KWin answers on the session bus" grep -qx "kwin yes" "$scratch/seen"
+check "KWin's X display is not one another server has" test "$number" != "$foreign"
+check "KWin's X display number is given back" x_display_free "$number"
+check "another server's socket is left alone" test -S "/tmp/.X11-unix/X$foreign"
+rm -f "/tmp/.X11-unix/X$foreign"
+
 # Killed without a chance to clean up, the session is still taken down by its watchdog.
-"$session_script" -- bash -c 'pgrep -P "$PPID" >"$SCRATCH/started"; echo "$PINGORA_SESSION_DIR" >"$SCRATCH/session-dir"; exec sleep 600' &
-victim=$!
-for _ in $(seq 600); do [ -s "$scratch/session-dir" ] && [ -s "$scratch/started" ] && break; sleep 0.1; done
-kill -KILL "$victim"
-wait "$victim" 2>/dev/null
-deadline=$((SECONDS + 20))
-while [ $SECONDS -lt $deadline ]; do
-    alive=0
-    for pid in $(cat "$scratch/started"); do kill -0 "$pid" 2>/dev/null && alive=1; done
-    [ $alive = 0 ] && break
-    sleep 0.2
+for kind in --notifications --kwin; do
+    rm -f "$scratch/session-dir" "$scratch/started"
+    "$session_script" $kind -- bash -c 'pgrep -P "$PPID" >"$SCRATCH/started"; echo "$PINGORA_SESSION_DIR" >"$SCRATCH/session-dir"; cp "$PINGORA_SESSION_DIR/x-display" "$SCRATCH/" 2>/dev/null; exec sleep 600' &
+    victim=$!
+    for _ in $(seq 600); do [ -s "$scratch/session-dir" ] && [ -s "$scratch/started" ] && break; sleep 0.1; done
+    kill -KILL "$victim"
+    wait "$victim" 2>/dev/null
+    deadline=$((SECONDS + 20))
+    while [ $SECONDS -lt $deadline ]; do
+        alive=0
+        for pid in $(cat "$scratch/started"); do kill -0 "$pid" 2>/dev/null && alive=1; done
+        [ $alive = 0 ] && break
+        sleep 0.2
+    done
+    for pid in $(cat "$scratch/started"); do
+        check "after SIGKILL ($kind), process $pid is stopped" bash -c "! kill -0 $pid"
+    done
+    check "after SIGKILL ($kind), the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
 done
-for pid in $(cat "$scratch/started"); do
-    check "after SIGKILL, process $pid is stopped" bash -c "! kill -0 $pid"
-done
-check "after SIGKILL, the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
+check "after SIGKILL, KWin's X display number is given back" \
+    x_display_free "$(cut -d' ' -f1 "$scratch/x-display")"
 
 echo "Totals: $failures failed"
 [ "$failures" -eq 0 ]

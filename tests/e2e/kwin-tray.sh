@@ -1,0 +1,138 @@
+#!/bin/bash
+# Real-desktop test of the tray on a KDE Plasma session's compositor, run inside
+# desktop-session.sh --kwin --notifications (KWin with Xwayland, a StatusNotifier host for the
+# tray as Plasma's panel has):
+#   kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray own|wayland
+# "own" starts the program as a user does, with both a Wayland and an X display in its
+# environment: it chooses X11, where the compositor's minimise is seen. "wayland" forces
+# native Wayland (QT_QPA_PLATFORM=wayland), where it is not.
+#   minimise      the compositor minimises the window: through X11 it goes to the tray with the
+#                 balloon; natively it stays minimised. Either way a click on the icon brings
+#                 it back, in front (the active window).
+#   start-hidden  started hidden in the tray (both start-up boxes ticked), the balloon shows
+#                 and no window; a click on the icon shows it.
+#   late-tray     started hidden before the panel: the window waits (through X11 minimised on
+#                 the taskbar); the panel comes up, then a click on the icon brings it back.
+# Every item says Id and Title "Pingora", as the desktop entry names the program. What is on
+# the screen is read from KWin itself, through its scripting interface.
+set -u
+
+usage="usage: kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray own|wayland"
+program=${1:?$usage}
+sni_host=${2:?$usage}
+flow=${3:?$usage}
+platform=${4:?$usage}
+session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh --kwin}
+work="$session/kwin-tray"
+mkdir -p "$work/config" "$work/temp"
+
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+}
+trap cleanup EXIT
+source "$(dirname "$0")/script-helpers.sh"
+
+case "$platform" in
+own) unset QT_QPA_PLATFORM ;;
+wayland) export QT_QPA_PLATFORM=wayland ;;
+*) fail "$usage" ;;
+esac
+case "$flow" in
+minimise) printf '[Pingora]\nStartStopState=Off\n' >"$work/config/Wrenfield.ini" ;;
+start-hidden | late-tray)
+    printf '[Pingora]\nStartStopState=Off\nWindows Startup=On\nMinimized=On\n' \
+        >"$work/config/Wrenfield.ini"
+    ;;
+*) fail "$usage" ;;
+esac
+
+start_tray() {
+    "$sni_host" "$work/items" >"$work/sni-host.log" 2>&1 &
+    pids+=($!)
+    watcher_owned() {
+        dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher |
+            grep -q 'boolean true'
+    }
+    wait_until 20 watcher_owned || fail "the StatusNotifier host did not start"
+}
+icon_is_there() {
+    wait_until 20 test -s "$work/items" || fail "no tray icon: no item registered with the watcher"
+    local id title
+    id=$(item_property "$work/items" Id)
+    title=$(item_property "$work/items" Title)
+    [ "$id" = Pingora ] && [ "$title" = Pingora ] ||
+        fail "the tray item says Id '$id' and Title '$title', not the program's name 'Pingora'"
+    pass "the icon is in the tray, named Pingora"
+}
+
+watch_balloons
+[ "$flow" = late-tray ] || start_tray
+XDG_CONFIG_HOME="$work/config" TEMP="$work/temp" "$program" >"$work/pingora.log" 2>&1 &
+program_pid=$!
+pids+=($program_pid)
+
+windows() { kwin_windows "$program_pid"; }
+shown() { windows | grep -q 'minimized=false'; }
+in_front() { windows | grep -q 'minimized=false active=true'; }
+minimised() { windows | grep -q 'minimized=true'; }
+hidden() {
+    local seen
+    seen=$(windows) && [ -z "$seen" ]
+}
+# Through X11 the window is a client of Xwayland; natively X11 knows nothing of it.
+x11_window() { xdotool search --pid "$program_pid" --name '^Pingora$' >/dev/null 2>&1; }
+check_platform() {
+    if [ "$platform" = own ]; then
+        wait_until 10 x11_window || fail "with both displays the program did not choose X11"
+    else
+        ! x11_window || fail "QT_QPA_PLATFORM=wayland was not respected"
+    fi
+}
+
+case "$flow" in
+minimise)
+    wait_until 30 shown || fail "no window"
+    check_platform
+    icon_is_there
+    kwin_minimize "$program_pid"
+    if [ "$platform" = own ]; then
+        wait_until 20 hidden || fail "the compositor's minimise did not send the window to the tray"
+        wait_until 20 balloon_shown || fail "no balloon reached the notification daemon"
+        pass "the compositor's minimise sent the window to the tray with the balloon"
+    else
+        wait_until 20 minimised || fail "the compositor did not minimise the window"
+        pass "the compositor minimised the window"
+    fi
+    ;;
+start-hidden)
+    icon_is_there
+    wait_until 20 balloon_shown || fail "no balloon reached the notification daemon"
+    hidden || fail "started hidden in the tray, the window is on the screen"
+    pass "started hidden in the tray with the balloon"
+    ;;
+late-tray)
+    wait_until 30 windows || fail "without a tray the window is nowhere"
+    check_platform
+    if [ "$platform" = own ]; then
+        minimised || fail "without a tray the window is not waiting minimised"
+    fi
+    start_tray
+    icon_is_there
+    if [ "$platform" = own ]; then
+        wait_until 20 hidden || fail "the window stayed on the taskbar once the tray came up"
+        wait_until 20 balloon_shown || fail "no balloon reached the notification daemon"
+        pass "the tray came up and the window went there"
+    fi
+    ;;
+esac
+
+activate_item "$work/items" || fail "the item did not take the host's activation"
+wait_until 20 in_front || fail "a click on the tray icon did not bring the window back in front"
+sleep 1
+in_front || fail "the window did not stay back"
+pass "a click on the icon brought the window back in front"
