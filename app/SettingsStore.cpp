@@ -1,14 +1,12 @@
 #include "app/SettingsStore.h"
 
+#include "app/AtomicFile.h"
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <cerrno>
@@ -177,20 +175,8 @@ SettingsStore SettingsStore::forUser()
 
 void SettingsStore::removeStaleTemporaryFiles() const
 {
-    // A copy ended in the middle of a write leaves its new file ("Wrenfield.ini.AbC123")
-    // behind; one older than a minute belongs to no write that is still going on.
-    const QFileInfo store(m_filePath);
-    const QDir folder = store.dir();
-    // Six random letters and digits; an all-lowercase ending (".backup") is more likely the
-    // user's own file than a write's, and is left alone.
-    const QRegularExpression temporary(QStringLiteral("^%1\\.(?=.*[A-Z0-9])[A-Za-z0-9]{6}$")
-                                           .arg(QRegularExpression::escape(store.fileName())));
-    const QDateTime aMinuteAgo = QDateTime::currentDateTime().addSecs(-60);
-    for (const QFileInfo& file :
-         folder.entryInfoList({store.fileName() + QStringLiteral(".??????")}, QDir::Files)) {
-        if (temporary.match(file.fileName()).hasMatch() && file.lastModified() < aMinuteAgo)
-            QFile::remove(file.filePath());
-    }
+    // A copy ended in the middle of a write leaves its new file behind.
+    AtomicFile::removeStaleTemporaries(m_filePath);
 }
 
 QString SettingsStore::read(const QString& key, const QString& defaultValue) const
@@ -261,12 +247,10 @@ void SettingsStore::write(const QString& key, const QString& value)
         raw << (u'[' + m_section + u']').toUtf8() << entryBytes;
     }
 
-    QSaveFile out(m_filePath);
-    if (!out.open(QIODevice::WriteOnly))
+    try {
+        AtomicFile::replace(m_filePath, raw.join('\n') + '\n');
+    } catch (const Failure& failure) {
         throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, out.errorString()));
-    const QByteArray bytes = raw.join('\n') + '\n';
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, out.errorString()));
+                          .arg(m_filePath, failure.description()));
+    }
 }

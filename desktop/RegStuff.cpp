@@ -1,11 +1,11 @@
 #include "desktop/RegStuff.h"
 
+#include "app/AtomicFile.h"
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -121,14 +121,11 @@ void SetRunEntry(const QByteArray& executablePath)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         fail(QStringLiteral("the folder %1 could not be made.").arg(folder));
-    QSaveFile entry(path);
-    if (!entry.open(QIODevice::WriteOnly))
-        fail(entry.errorString());
-    const QByteArray text = autostartEntryText(executablePath).toUtf8();
-    if (entry.write(text) != text.size())
-        fail(entry.errorString());
-    if (!entry.commit())
-        fail(entry.errorString());
+    try {
+        AtomicFile::replace(path, autostartEntryText(executablePath).toUtf8());
+    } catch (const Failure& failure) {
+        fail(failure.description());
+    }
 }
 
 void DeleteRunEntry()

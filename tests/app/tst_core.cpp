@@ -7,17 +7,22 @@
 #include "app/NameRules.h"
 #include "app/SettingsStore.h"
 #include "beep/IntervalSave.h"
+#include "desktop/RegStuff.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,6 +34,31 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fills the file system of @p path up to its last byte.
+void fillDisk(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        qFatal("cannot make %s", qPrintable(path));
+    const QByteArray block(4096, 'x');
+    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
+    }
+    while (::write(fd, "x", 1) > 0) {
+    }
+    ::close(fd);
+}
+
+QStringList filesUnder(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << it.next();
+    names.sort();
+    return names;
 }
 
 double cpuSeconds()
@@ -103,6 +133,91 @@ class TestCore : public QObject
         SettingsStore isFolder(dir.filePath("folder.ini"), "Pingora");
         QVERIFY_THROWS_EXCEPTION(Failure, isFolder.write("Beep", "x"));
         QCOMPARE(isFolder.read("Beep", "d"), QString("d"));
+    }
+
+    void aFullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("logOnEntry"); // else the settings file
+        QTest::addColumn<QByteArray>("old");  // empty: there is no file yet
+        QTest::newRow("settings file")
+            << false << QByteArray("[Other]\nx=1\n\n[Pingora]\nBeep=a\n");
+        QTest::newRow("settings file, first write") << false << QByteArray();
+        QTest::newRow("log-on entry") << true << QByteArray("[Desktop Entry]\nExec=/old\n");
+        QTest::newRow("log-on entry, first write") << true << QByteArray();
+    }
+
+    void aFullDiskKeepsTheOldFile()
+    {
+        // A write that finds no room fails with the reason and leaves the old file as it was,
+        // or no file at all, and no new file beside it.
+        QFETCH(bool, logOnEntry);
+        QFETCH(QByteArray, old);
+        QTemporaryDir dir;
+        const QString disk = dir.filePath("disk");
+        QVERIFY(QDir().mkpath(disk));
+        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + qt_error_string(errno)));
+        const auto unmount =
+            qScopeGuard([&] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk));
+        const QString path =
+            logOnEntry ? RegStuff::autostartEntryPath() : disk + QStringLiteral("/Wrenfield.ini");
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        if (!old.isEmpty())
+            writeTestFile(dir, QDir(dir.path()).relativeFilePath(path), old);
+        fillDisk(disk + QStringLiteral("/filler"));
+        const QStringList before = filesUnder(disk);
+
+        try {
+            if (logOnEntry)
+                RegStuff::SetRunEntry("/usr/bin/pingora");
+            else
+                SettingsStore(path, "Pingora").write("Beep", "new");
+            QFAIL("a write that found no room was not reported");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(path) &&
+                         failure.description().endsWith(": No space left on device"),
+                     qPrintable(failure.description()));
+        }
+        QCOMPARE(filesUnder(disk), before);
+        QCOMPARE(QFile::exists(path), !old.isEmpty());
+        if (!old.isEmpty())
+            QCOMPARE(readAll(path), old);
+    }
+
+    void settingsFileKeepsItsPermissionsAndLink()
+    {
+        // A new file gets what the umask allows; a replaced one keeps the user's permissions
+        // (always readable and writable by its owner); a link stays a link to the new file.
+        QTemporaryDir dir;
+        const auto modeOf = [](const QString& path) {
+            struct stat info
+            {
+            };
+            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777
+                                                                           : ~0u;
+        };
+        const QString path = dir.filePath("Wrenfield.ini");
+        const mode_t umaskBefore = ::umask(027);
+        SettingsStore(path, "Pingora").write("Beep", "a");
+        ::umask(umaskBefore);
+        QCOMPARE(modeOf(path), 0640u);
+        for (const auto& [before, after] : {std::pair{0604u, 0604u}, {0400u, 0600u}}) {
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), before), 0);
+            SettingsStore(path, "Pingora").write("Beep", QString::number(before));
+            QCOMPARE(modeOf(path), after);
+        }
+
+        QVERIFY(QDir(dir.path()).mkdir("kept elsewhere"));
+        const QString link = dir.filePath("link.ini");
+        QVERIFY(QFile::link("kept elsewhere/Wrenfield.ini", link));
+        SettingsStore(link, "Pingora").write("Beep", "through the link");
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(
+            SettingsStore(dir.filePath("kept elsewhere/Wrenfield.ini"), "Pingora").read("Beep", ""),
+            QString("through the link"));
     }
 
     void settingsSectionTwiceReadAndWrittenAtTheFirst()
@@ -189,24 +304,39 @@ class TestCore : public QObject
         QCOMPARE(store.read("Second", ""), QString::number(kWrites));
     }
 
+    void staleTemporaryFilesAreSwept_data()
+    {
+        // Only the store's own new files, left by a write that ended a minute ago or more,
+        // are swept; files the user keeps beside the store never are.
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("swept");
+        QTest::newRow("left by a write") << "Wrenfield.ini.pingora-new-aB3xY9" << true << true;
+        QTest::newRow("left by a write, lower case")
+            << "Wrenfield.ini.pingora-new-abcdef" << true << true;
+        QTest::newRow("being written") << "Wrenfield.ini.pingora-new-Qw12Er" << false << false;
+        QTest::newRow("longer ending") << "Wrenfield.ini.pingora-new-abcdefg" << true << false;
+        QTest::newRow("another file's") << "Other.ini.pingora-new-abcdef" << true << false;
+        for (const char* ending : {"202412", "Backup", "BACKUP", "copy01", "backup", "aB3xY9"})
+            QTest::newRow(ending) << QString("Wrenfield.ini.") + ending << true << false;
+    }
+
     void staleTemporaryFilesAreSwept()
     {
+        QFETCH(QString, name);
+        QFETCH(bool, old);
+        QFETCH(bool, swept);
         QTemporaryDir dir;
         const QString path = writeTestFile(dir, "Wrenfield.ini", "[Pingora]\n");
-        const QString stale = writeTestFile(dir, "Wrenfield.ini.aB3xY9", "half");
-        const QString fresh = writeTestFile(dir, "Wrenfield.ini.Qw12Er", "being written");
-        const QString other = writeTestFile(dir, "Wrenfield.ini.backup", "the user's");
-        for (const QString& old : {stale, other}) {
-            QFile file(old);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
-                                     QFileDevice::FileModificationTime));
-        }
+        const QString file = writeTestFile(dir, name, "contents");
+        QFile touched(file);
+        QVERIFY(touched.open(QIODevice::ReadWrite));
+        QVERIFY(touched.setFileTime(QDateTime::currentDateTime().addSecs(old ? -120 : -30),
+                                    QFileDevice::FileModificationTime));
+        touched.close();
         SettingsStore(path, "Pingora").removeStaleTemporaryFiles();
-        QVERIFY(!QFile::exists(stale));
-        QVERIFY(QFile::exists(fresh));
-        QVERIFY(QFile::exists(other));
-        QVERIFY(QFile::exists(path));
+        QCOMPARE(QFile::exists(file), !swept);
+        QCOMPARE(readAll(path), QByteArray("[Pingora]\n"));
     }
 
     void settingsReadToleratesGarbage()
