@@ -78,6 +78,7 @@ struct FileLines
 {
     QByteArrayList raw;
     QStringList text;
+    bool lastLineEnded = true; // false when the file ends without a line feed
 };
 
 // Lines of the file; an absent file has none. Throws when the file exists but cannot be read,
@@ -115,7 +116,8 @@ FileLines readLines(const QString& filePath, bool* exists)
         throw cannotRead(QStringLiteral("it is too large for a settings file"));
     FileLines lines;
     lines.raw = file.read(kLargestSettingsFile).split('\n');
-    if (!lines.raw.isEmpty() && lines.raw.last().isEmpty())
+    lines.lastLineEnded = lines.raw.last().isEmpty();
+    if (lines.lastLineEnded)
         lines.raw.removeLast();
     for (const QByteArray& raw : std::as_const(lines.raw))
         lines.text << QString::fromUtf8(raw.endsWith('\r') ? raw.chopped(1) : raw);
@@ -232,7 +234,12 @@ void SettingsStore::write(const QString& key, const QString& value)
     }
     if (keyLine >= 0 && lines[keyLine] == entry)
         return; // stored already: writing it again would only cost a flush to the disk
-    // Only the one line changes; every other line is written back byte for byte.
+    // Only the one line changes; every other line is written back byte for byte. Lines
+    // added end as the file's first line does (CR LF in a file made on Windows), and a last
+    // line that had no end gets that one.
+    const QByteArray cr = !raw.isEmpty() && raw.first().endsWith('\r') ? "\r" : "";
+    if (!file.lastLineEnded && !raw.last().endsWith('\r'))
+        raw.last() += cr;
     const QByteArray entryBytes = entry.toUtf8();
     if (keyLine >= 0) {
         raw[keyLine] = raw[keyLine].endsWith('\r') ? entryBytes + '\r' : entryBytes;
@@ -240,11 +247,11 @@ void SettingsStore::write(const QString& key, const QString& value)
         qsizetype insertAt = sectionEnd < 0 ? lines.size() : sectionEnd;
         while (insertAt > sectionStart + 1 && lines[insertAt - 1].trimmed().isEmpty())
             --insertAt;
-        raw.insert(insertAt, entryBytes);
+        raw.insert(insertAt, entryBytes + cr);
     } else {
         if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            raw << QByteArray();
-        raw << (u'[' + m_section + u']').toUtf8() << entryBytes;
+            raw << cr;
+        raw << (u'[' + m_section + u']').toUtf8() + cr << entryBytes + cr;
     }
 
     try {

@@ -256,18 +256,34 @@ class TestCore : public QObject
         QCOMPARE(QFileInfo(huge).size(), qint64(2 << 20));
     }
 
+    void settingsKeepOtherLinesByteForByte_data()
+    {
+        // Another program's Latin-1 value and the file's own line ends stay exactly as they
+        // were; lines added end as the file's lines do.
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray theirs = "[Other]\r\nname=caf\xe9\r\n\r\n";
+        QTest::newRow("CR LF, key changed and added")
+            << theirs + "[Pingora]\r\nBeep=old\r\nOftenIndex=3\r\n"
+            << theirs + "[Pingora]\r\nBeep=new\r\nOftenIndex=3\r\nMinimized=On\r\n";
+        QTest::newRow("CR LF, section added")
+            << theirs << theirs + "[Pingora]\r\nBeep=new\r\nMinimized=On\r\n";
+        QTest::newRow("CR LF, last line without its end")
+            << QByteArray("[Pingora]\r\nOftenIndex=3")
+            << QByteArray("[Pingora]\r\nOftenIndex=3\r\nBeep=new\r\nMinimized=On\r\n");
+    }
+
     void settingsKeepOtherLinesByteForByte()
     {
-        // Another program's Latin-1 value and CRLF line ends stay exactly as they were.
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
         QTemporaryDir dir;
-        const QByteArray theirs = "[Other]\r\nname=caf\xe9\r\n\r\n";
-        const QString path = writeTestFile(dir, "Wrenfield.ini",
-                                           theirs + "[Pingora]\r\nBeep=old\r\nOftenIndex=3\r\n");
+        const QString path = writeTestFile(dir, "Wrenfield.ini", before);
         SettingsStore store(path, "Pingora");
         store.write("Beep", "new");
         store.write("Minimized", "On");
-        QCOMPARE(readAll(path), theirs + "[Pingora]\r\nBeep=new\r\nOftenIndex=3\r\nMinimized=On\n");
-        QCOMPARE(store.read("OftenIndex", ""), QString("3"));
+        QCOMPARE(readAll(path), after);
+        QCOMPARE(store.read("Beep", ""), QString("new"));
     }
 
     void settingsTwoWritersLoseNothing()
