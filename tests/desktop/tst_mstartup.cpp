@@ -235,8 +235,11 @@ void tst_StartUp::execLineStartsTheRightProgram()
     for (qsizetype slash = 1; slash >= 0; slash = programFolder.indexOf('/', slash + 1))
         mkdir(programFolder.left(slash).constData(), 0700);
     mkdir(programFolder.constData(), 0700);
-    QVERIFY(
-        writeBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n", 0700));
+    QVERIFY(writeBytes(program,
+                       // Whole or not at all: the test reads it as soon as it is there.
+                       "#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER.part\" &&\n"
+                       "mv \"$PINGORA_TEST_MARKER.part\" \"$PINGORA_TEST_MARKER\"\n",
+                       0700));
     qputenv("PINGORA_TEST_MARKER", QFile::encodeName(marker));
 
     mStartUp::AddToStartup(program);
