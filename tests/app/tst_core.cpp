@@ -239,12 +239,14 @@ class TestCore : public QObject
         QTemporaryDir dir;
         const QString fifo = dir.filePath("fifo.ini");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString huge = dir.filePath("huge.ini");
-        QFile big(huge);
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write("[Pingora]\nBeep=x\n");
-        QVERIFY(big.resize(2 << 20));
-        big.close();
+        // The largest settings file read is 1 MiB: one of exactly that size is read, one a
+        // byte larger is not.
+        constexpr qint64 kLargest = 1 << 20;
+        const QString largest = writeTestFile(dir, "largest.ini", "[Pingora]\nBeep=x\n");
+        QVERIFY(QFile::resize(largest, kLargest));
+        QCOMPARE(SettingsStore(largest, "Pingora").read("Beep", "default"), QString("x"));
+        const QString huge = writeTestFile(dir, "huge.ini", "[Pingora]\nBeep=x\n");
+        QVERIFY(QFile::resize(huge, kLargest + 1));
         for (const QString& path : {fifo, QStringLiteral("/dev/zero"), huge}) {
             QElapsedTimer clock;
             clock.start();
@@ -253,7 +255,7 @@ class TestCore : public QObject
             QVERIFY_THROWS_EXCEPTION(Failure, store.write("Beep", "y"));
             QVERIFY(clock.elapsed() < 1000);
         }
-        QCOMPARE(QFileInfo(huge).size(), qint64(2 << 20));
+        QCOMPARE(QFileInfo(huge).size(), kLargest + 1);
     }
 
     void settingsKeepOtherLinesByteForByte_data()
