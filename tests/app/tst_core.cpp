@@ -1,5 +1,6 @@
 // The settings store, the name rules, the shared utilities and the error report.
 #include "ModalAnswerer.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 #include "app/ErrorTrap.h"
 #include "app/Failure.h"
@@ -20,9 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <fcntl.h>
 #include <grp.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -34,20 +33,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Fills the file system of @p path up to its last byte.
-void fillDisk(const QString& path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        qFatal("cannot make %s", qPrintable(path));
-    const QByteArray block(4096, 'x');
-    while (::write(fd, block.constData(), size_t(block.size())) > 0) {
-    }
-    while (::write(fd, "x", 1) > 0) {
-    }
-    ::close(fd);
 }
 
 QStringList filesUnder(const QString& folder)
@@ -152,23 +137,20 @@ class TestCore : public QObject
         // or no file at all, and no new file beside it.
         QFETCH(bool, logOnEntry);
         QFETCH(QByteArray, old);
-        QTemporaryDir dir;
-        const QString disk = dir.filePath("disk");
-        QVERIFY(QDir().mkpath(disk));
-        if (::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP(qPrintable("a small disk cannot be mounted here: " + qt_error_string(errno)));
-        const auto unmount =
-            qScopeGuard([&] { ::umount2(QFile::encodeName(disk).constData(), MNT_DETACH); });
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
         const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
         const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk));
-        const QString path =
-            logOnEntry ? RegStuff::autostartEntryPath() : disk + QStringLiteral("/Wrenfield.ini");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+        const QString path = logOnEntry ? RegStuff::autostartEntryPath()
+                                        : disk.path() + QStringLiteral("/Wrenfield.ini");
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        if (!old.isEmpty())
-            writeTestFile(dir, QDir(dir.path()).relativeFilePath(path), old);
-        fillDisk(disk + QStringLiteral("/filler"));
-        const QStringList before = filesUnder(disk);
+        QFile oldFile(path);
+        QVERIFY(old.isEmpty() || (oldFile.open(QIODevice::WriteOnly) && oldFile.write(old) > 0));
+        oldFile.close();
+        disk.fill();
+        const QStringList before = filesUnder(disk.path());
 
         try {
             if (logOnEntry)
@@ -181,7 +163,7 @@ class TestCore : public QObject
                          failure.description().endsWith(": No space left on device"),
                      qPrintable(failure.description()));
         }
-        QCOMPARE(filesUnder(disk), before);
+        QCOMPARE(filesUnder(disk.path()), before);
         QCOMPARE(QFile::exists(path), !old.isEmpty());
         if (!old.isEmpty())
             QCOMPARE(readAll(path), old);
