@@ -1,14 +1,12 @@
 #include "app/SettingsStore.h"
 
+#include "app/AtomicFile.h"
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
 #include <cerrno>
@@ -80,6 +78,7 @@ struct FileLines
 {
     QByteArrayList raw;
     QStringList text;
+    bool lastLineEnded = true; // false when the file ends without a line feed
 };
 
 // Lines of the file; an absent file has none. Throws when the file exists but cannot be read,
@@ -117,7 +116,8 @@ FileLines readLines(const QString& filePath, bool* exists)
         throw cannotRead(QStringLiteral("it is too large for a settings file"));
     FileLines lines;
     lines.raw = file.read(kLargestSettingsFile).split('\n');
-    if (!lines.raw.isEmpty() && lines.raw.last().isEmpty())
+    lines.lastLineEnded = lines.raw.last().isEmpty();
+    if (lines.lastLineEnded)
         lines.raw.removeLast();
     for (const QByteArray& raw : std::as_const(lines.raw))
         lines.text << QString::fromUtf8(raw.endsWith('\r') ? raw.chopped(1) : raw);
@@ -177,20 +177,8 @@ SettingsStore SettingsStore::forUser()
 
 void SettingsStore::removeStaleTemporaryFiles() const
 {
-    // A copy ended in the middle of a write leaves its new file ("Wrenfield.ini.AbC123")
-    // behind; one older than a minute belongs to no write that is still going on.
-    const QFileInfo store(m_filePath);
-    const QDir folder = store.dir();
-    // Six random letters and digits; an all-lowercase ending (".backup") is more likely the
-    // user's own file than a write's, and is left alone.
-    const QRegularExpression temporary(QStringLiteral("^%1\\.(?=.*[A-Z0-9])[A-Za-z0-9]{6}$")
-                                           .arg(QRegularExpression::escape(store.fileName())));
-    const QDateTime aMinuteAgo = QDateTime::currentDateTime().addSecs(-60);
-    for (const QFileInfo& file :
-         folder.entryInfoList({store.fileName() + QStringLiteral(".??????")}, QDir::Files)) {
-        if (temporary.match(file.fileName()).hasMatch() && file.lastModified() < aMinuteAgo)
-            QFile::remove(file.filePath());
-    }
+    // A copy ended in the middle of a write leaves its new file behind.
+    AtomicFile::removeStaleTemporaries(m_filePath);
 }
 
 QString SettingsStore::read(const QString& key, const QString& defaultValue) const
@@ -246,7 +234,12 @@ void SettingsStore::write(const QString& key, const QString& value)
     }
     if (keyLine >= 0 && lines[keyLine] == entry)
         return; // stored already: writing it again would only cost a flush to the disk
-    // Only the one line changes; every other line is written back byte for byte.
+    // Only the one line changes; every other line is written back byte for byte. Lines
+    // added end as the file's first line does (CR LF in a file made on Windows), and a last
+    // line that had no end gets that one.
+    const QByteArray cr = !raw.isEmpty() && raw.first().endsWith('\r') ? "\r" : "";
+    if (!file.lastLineEnded && !raw.last().endsWith('\r'))
+        raw.last() += cr;
     const QByteArray entryBytes = entry.toUtf8();
     if (keyLine >= 0) {
         raw[keyLine] = raw[keyLine].endsWith('\r') ? entryBytes + '\r' : entryBytes;
@@ -254,19 +247,17 @@ void SettingsStore::write(const QString& key, const QString& value)
         qsizetype insertAt = sectionEnd < 0 ? lines.size() : sectionEnd;
         while (insertAt > sectionStart + 1 && lines[insertAt - 1].trimmed().isEmpty())
             --insertAt;
-        raw.insert(insertAt, entryBytes);
+        raw.insert(insertAt, entryBytes + cr);
     } else {
         if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            raw << QByteArray();
-        raw << (u'[' + m_section + u']').toUtf8() << entryBytes;
+            raw << cr;
+        raw << (u'[' + m_section + u']').toUtf8() + cr << entryBytes + cr;
     }
 
-    QSaveFile out(m_filePath);
-    if (!out.open(QIODevice::WriteOnly))
+    try {
+        AtomicFile::replace(m_filePath, raw.join('\n') + '\n');
+    } catch (const Failure& failure) {
         throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, out.errorString()));
-    const QByteArray bytes = raw.join('\n') + '\n';
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
-                          .arg(m_filePath, out.errorString()));
+                          .arg(m_filePath, failure.description()));
+    }
 }

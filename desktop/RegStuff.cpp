@@ -1,13 +1,14 @@
 #include "desktop/RegStuff.h"
 
+#include "app/AtomicFile.h"
 #include "app/Failure.h"
 #include "app/ProductInfo.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
+#include <algorithm>
 
 namespace RegStuff {
 
@@ -81,14 +82,23 @@ QString octalEscaped(const QByteArray& bytes)
     return escaped;
 }
 
+// A control character that a string value cannot hold even as an escape.
+bool hasBareControlCharacter(const QString& text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return (c < u' ' && c != u'\t' && c != u'\n' && c != u'\r') || c == u'\x7f';
+    });
+}
+
 } // namespace
 
 QString execLine(const QByteArray& executablePath)
 {
     const QString text = QString::fromUtf8(executablePath);
-    if (text.toUtf8() != executablePath) {
-        // A desktop entry is UTF-8 text, so a name that is not is spelled in escapes that the
-        // shell turns back into the exact bytes (the x keeps a trailing line break).
+    if (text.toUtf8() != executablePath || hasBareControlCharacter(text)) {
+        // A desktop entry is UTF-8 text without control characters, so a name that is not is
+        // spelled in escapes that the shell turns back into the exact bytes (the x keeps a
+        // trailing line break).
         return shellStarting(QStringLiteral("p=\"$(printf %bx \"$0\")\"; exec \"${p%x}\""),
                              octalEscaped(executablePath));
     }
@@ -121,14 +131,11 @@ void SetRunEntry(const QByteArray& executablePath)
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         fail(QStringLiteral("the folder %1 could not be made.").arg(folder));
-    QSaveFile entry(path);
-    if (!entry.open(QIODevice::WriteOnly))
-        fail(entry.errorString());
-    const QByteArray text = autostartEntryText(executablePath).toUtf8();
-    if (entry.write(text) != text.size())
-        fail(entry.errorString());
-    if (!entry.commit())
-        fail(entry.errorString());
+    try {
+        AtomicFile::replace(path, autostartEntryText(executablePath).toUtf8());
+    } catch (const Failure& failure) {
+        fail(failure.description());
+    }
 }
 
 void DeleteRunEntry()

@@ -20,7 +20,8 @@ QString quoteExecArgument(const QString& argument);
 
 /// The Exec value that starts @p executablePath with no arguments: the quoted path, or a shell
 /// that runs it for a path with a percent sign (which GLib's launchers mishandle) or one that
-/// is not UTF-8 (which a desktop entry cannot hold).
+/// a desktop entry cannot hold (not UTF-8, or with a control character other than tab, line
+/// feed and carriage return).
 QString execLine(const QByteArray& executablePath);
 
 /// The whole entry that starts @p executablePath with no arguments.

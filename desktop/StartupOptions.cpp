@@ -4,6 +4,7 @@
 #include "desktop/mStartUp.h"
 
 #include <QCheckBox>
+#include <QSignalBlocker>
 
 void Form1::Check8_Click()
 {
@@ -25,11 +26,24 @@ void Form1::Check4_Click()
             Check4->setChecked(false); // its own run of this handler stores "Off"
             throw;
         }
-        m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOn);
+        // And the entry goes again when "On" cannot be stored: an entry the box does not
+        // show would start the program at every log-on with no way to stop it here.
+        try {
+            m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOn);
+        } catch (const Failure&) {
+            mStartUp::RemoveFromStartup();
+            // Not through this handler again: its store of "Off" would fail and report the
+            // same failure a second time.
+            const QSignalBlocker quiet(Check4);
+            Check4->setChecked(false);
+            Check8->hide();
+            throw;
+        }
     } else {
         Check8->setChecked(false);
         Check8->hide();
-        m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOff);
+        // The entry goes first, so that a store that cannot be written never keeps it.
         mStartUp::RemoveFromStartup();
+        m_settings.write(SettingKeys::kWindowsStartup, SettingValues::kOff);
     }
 }

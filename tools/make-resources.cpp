@@ -5,6 +5,8 @@
 #include "BeepSound.h"
 #include "CursorWriter.h"
 #include "HandPointer.h"
+#include "app/AtomicFile.h"
+#include "app/Failure.h"
 #include "app/ProductInfo.h"
 #include "resources/ProgramIcon.h"
 
@@ -13,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 
 namespace {
@@ -24,11 +25,12 @@ bool writeFile(const QString& path, const QByteArray& contents)
         std::fprintf(stderr, "cannot create the folder of %s\n", qPrintable(path));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() ||
-        !file.commit()) {
+    // Not QSaveFile: on a full disk it reports success and leaves an empty file (Qt 6.4).
+    try {
+        AtomicFile::replace(path, contents);
+    } catch (const Failure& failure) {
         std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(file.errorString()));
+                     qPrintable(failure.description()));
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // The settings store, the name rules, the shared utilities and the error report.
 #include "ModalAnswerer.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 #include "app/ErrorTrap.h"
 #include "app/Failure.h"
@@ -8,13 +9,16 @@
 #include "app/SettingsStore.h"
 #include "app/WindowSystem.h"
 #include "beep/IntervalSave.h"
+#include "desktop/RegStuff.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +36,17 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesUnder(const QString& folder)
+{
+    QStringList names;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names << it.next();
+    names.sort();
+    return names;
 }
 
 double cpuSeconds()
@@ -108,6 +123,88 @@ class TestCore : public QObject
         QCOMPARE(isFolder.read("Beep", "d"), QString("d"));
     }
 
+    void aFullDiskKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("logOnEntry"); // else the settings file
+        QTest::addColumn<QByteArray>("old");  // empty: there is no file yet
+        QTest::newRow("settings file")
+            << false << QByteArray("[Other]\nx=1\n\n[Pingora]\nBeep=a\n");
+        QTest::newRow("settings file, first write") << false << QByteArray();
+        QTest::newRow("log-on entry") << true << QByteArray("[Desktop Entry]\nExec=/old\n");
+        QTest::newRow("log-on entry, first write") << true << QByteArray();
+    }
+
+    void aFullDiskKeepsTheOldFile()
+    {
+        // A write that finds no room fails with the reason and leaves the old file as it was,
+        // or no file at all, and no new file beside it.
+        QFETCH(bool, logOnEntry);
+        QFETCH(QByteArray, old);
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+        const QString path = logOnEntry ? RegStuff::autostartEntryPath()
+                                        : disk.path() + QStringLiteral("/Wrenfield.ini");
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile oldFile(path);
+        QVERIFY(old.isEmpty() || (oldFile.open(QIODevice::WriteOnly) && oldFile.write(old) > 0));
+        oldFile.close();
+        disk.fill();
+        const QStringList before = filesUnder(disk.path());
+
+        try {
+            if (logOnEntry)
+                RegStuff::SetRunEntry("/usr/bin/pingora");
+            else
+                SettingsStore(path, "Pingora").write("Beep", "new");
+            QFAIL("a write that found no room was not reported");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(path) &&
+                         failure.description().endsWith(": No space left on device"),
+                     qPrintable(failure.description()));
+        }
+        QCOMPARE(filesUnder(disk.path()), before);
+        QCOMPARE(QFile::exists(path), !old.isEmpty());
+        if (!old.isEmpty())
+            QCOMPARE(readAll(path), old);
+    }
+
+    void settingsFileKeepsItsPermissionsAndLink()
+    {
+        // A new file gets what the umask allows; a replaced one keeps the user's permissions
+        // (always readable and writable by its owner); a link stays a link to the new file.
+        QTemporaryDir dir;
+        const auto modeOf = [](const QString& path) {
+            struct stat info
+            {
+            };
+            return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777
+                                                                           : ~0u;
+        };
+        const QString path = dir.filePath("Wrenfield.ini");
+        const mode_t umaskBefore = ::umask(027);
+        SettingsStore(path, "Pingora").write("Beep", "a");
+        ::umask(umaskBefore);
+        QCOMPARE(modeOf(path), 0640u);
+        for (const auto& [before, after] : {std::pair{0604u, 0604u}, {0400u, 0600u}}) {
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), before), 0);
+            SettingsStore(path, "Pingora").write("Beep", QString::number(before));
+            QCOMPARE(modeOf(path), after);
+        }
+
+        QVERIFY(QDir(dir.path()).mkdir("kept elsewhere"));
+        const QString link = dir.filePath("link.ini");
+        QVERIFY(QFile::link("kept elsewhere/Wrenfield.ini", link));
+        SettingsStore(link, "Pingora").write("Beep", "through the link");
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(
+            SettingsStore(dir.filePath("kept elsewhere/Wrenfield.ini"), "Pingora").read("Beep", ""),
+            QString("through the link"));
+    }
+
     void settingsSectionTwiceReadAndWrittenAtTheFirst()
     {
         // A hand-edited file with our section twice: reads and writes agree on the first.
@@ -127,12 +224,14 @@ class TestCore : public QObject
         QTemporaryDir dir;
         const QString fifo = dir.filePath("fifo.ini");
         QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const QString huge = dir.filePath("huge.ini");
-        QFile big(huge);
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write("[Pingora]\nBeep=x\n");
-        QVERIFY(big.resize(2 << 20));
-        big.close();
+        // The largest settings file read is 1 MiB: one of exactly that size is read, one a
+        // byte larger is not.
+        constexpr qint64 kLargest = 1 << 20;
+        const QString largest = writeTestFile(dir, "largest.ini", "[Pingora]\nBeep=x\n");
+        QVERIFY(QFile::resize(largest, kLargest));
+        QCOMPARE(SettingsStore(largest, "Pingora").read("Beep", "default"), QString("x"));
+        const QString huge = writeTestFile(dir, "huge.ini", "[Pingora]\nBeep=x\n");
+        QVERIFY(QFile::resize(huge, kLargest + 1));
         for (const QString& path : {fifo, QStringLiteral("/dev/zero"), huge}) {
             QElapsedTimer clock;
             clock.start();
@@ -141,21 +240,37 @@ class TestCore : public QObject
             QVERIFY_THROWS_EXCEPTION(Failure, store.write("Beep", "y"));
             QVERIFY(clock.elapsed() < 1000);
         }
-        QCOMPARE(QFileInfo(huge).size(), qint64(2 << 20));
+        QCOMPARE(QFileInfo(huge).size(), kLargest + 1);
+    }
+
+    void settingsKeepOtherLinesByteForByte_data()
+    {
+        // Another program's Latin-1 value and the file's own line ends stay exactly as they
+        // were; lines added end as the file's lines do.
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const QByteArray theirs = "[Other]\r\nname=caf\xe9\r\n\r\n";
+        QTest::newRow("CR LF, key changed and added")
+            << theirs + "[Pingora]\r\nBeep=old\r\nOftenIndex=3\r\n"
+            << theirs + "[Pingora]\r\nBeep=new\r\nOftenIndex=3\r\nMinimized=On\r\n";
+        QTest::newRow("CR LF, section added")
+            << theirs << theirs + "[Pingora]\r\nBeep=new\r\nMinimized=On\r\n";
+        QTest::newRow("CR LF, last line without its end")
+            << QByteArray("[Pingora]\r\nOftenIndex=3")
+            << QByteArray("[Pingora]\r\nOftenIndex=3\r\nBeep=new\r\nMinimized=On\r\n");
     }
 
     void settingsKeepOtherLinesByteForByte()
     {
-        // Another program's Latin-1 value and CRLF line ends stay exactly as they were.
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
         QTemporaryDir dir;
-        const QByteArray theirs = "[Other]\r\nname=caf\xe9\r\n\r\n";
-        const QString path = writeTestFile(dir, "Wrenfield.ini",
-                                           theirs + "[Pingora]\r\nBeep=old\r\nOftenIndex=3\r\n");
+        const QString path = writeTestFile(dir, "Wrenfield.ini", before);
         SettingsStore store(path, "Pingora");
         store.write("Beep", "new");
         store.write("Minimized", "On");
-        QCOMPARE(readAll(path), theirs + "[Pingora]\r\nBeep=new\r\nOftenIndex=3\r\nMinimized=On\n");
-        QCOMPARE(store.read("OftenIndex", ""), QString("3"));
+        QCOMPARE(readAll(path), after);
+        QCOMPARE(store.read("Beep", ""), QString("new"));
     }
 
     void settingsTwoWritersLoseNothing()
@@ -192,24 +307,39 @@ class TestCore : public QObject
         QCOMPARE(store.read("Second", ""), QString::number(kWrites));
     }
 
+    void staleTemporaryFilesAreSwept_data()
+    {
+        // Only the store's own new files, left by a write that ended a minute ago or more,
+        // are swept; files the user keeps beside the store never are.
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<bool>("swept");
+        QTest::newRow("left by a write") << "Wrenfield.ini.pingora-new-aB3xY9" << true << true;
+        QTest::newRow("left by a write, lower case")
+            << "Wrenfield.ini.pingora-new-abcdef" << true << true;
+        QTest::newRow("being written") << "Wrenfield.ini.pingora-new-Qw12Er" << false << false;
+        QTest::newRow("longer ending") << "Wrenfield.ini.pingora-new-abcdefg" << true << false;
+        QTest::newRow("another file's") << "Other.ini.pingora-new-abcdef" << true << false;
+        for (const char* ending : {"202412", "Backup", "BACKUP", "copy01", "backup", "aB3xY9"})
+            QTest::newRow(ending) << QString("Wrenfield.ini.") + ending << true << false;
+    }
+
     void staleTemporaryFilesAreSwept()
     {
+        QFETCH(QString, name);
+        QFETCH(bool, old);
+        QFETCH(bool, swept);
         QTemporaryDir dir;
         const QString path = writeTestFile(dir, "Wrenfield.ini", "[Pingora]\n");
-        const QString stale = writeTestFile(dir, "Wrenfield.ini.aB3xY9", "half");
-        const QString fresh = writeTestFile(dir, "Wrenfield.ini.Qw12Er", "being written");
-        const QString other = writeTestFile(dir, "Wrenfield.ini.backup", "the user's");
-        for (const QString& old : {stale, other}) {
-            QFile file(old);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
-                                     QFileDevice::FileModificationTime));
-        }
+        const QString file = writeTestFile(dir, name, "contents");
+        QFile touched(file);
+        QVERIFY(touched.open(QIODevice::ReadWrite));
+        QVERIFY(touched.setFileTime(QDateTime::currentDateTime().addSecs(old ? -120 : -30),
+                                    QFileDevice::FileModificationTime));
+        touched.close();
         SettingsStore(path, "Pingora").removeStaleTemporaryFiles();
-        QVERIFY(!QFile::exists(stale));
-        QVERIFY(QFile::exists(fresh));
-        QVERIFY(QFile::exists(other));
-        QVERIFY(QFile::exists(path));
+        QCOMPARE(QFile::exists(file), !swept);
+        QCOMPARE(readAll(path), QByteArray("[Pingora]\n"));
     }
 
     void settingsReadToleratesGarbage()

@@ -15,6 +15,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -223,6 +224,7 @@ void tst_StartUp::execLineStartsTheRightProgram_data()
     QTest::newRow("leading space") << QByteArray(" lead");
     QTest::newRow("not UTF-8") << QByteArray("caf\xe9/\xff\xfe");
     QTest::newRow("not UTF-8, with shell characters") << QByteArray("\xe9%b \\0101 $(id)\"\n/x\n");
+    QTest::newRow("control characters") << QByteArray("a\001b\037c\177d");
 }
 
 void tst_StartUp::execLineStartsTheRightProgram()
@@ -235,15 +237,26 @@ void tst_StartUp::execLineStartsTheRightProgram()
     for (qsizetype slash = 1; slash >= 0; slash = programFolder.indexOf('/', slash + 1))
         mkdir(programFolder.left(slash).constData(), 0700);
     mkdir(programFolder.constData(), 0700);
-    QVERIFY(
-        writeBytes(program, "#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER\"\n", 0700));
+    QVERIFY(writeBytes(program,
+                       // Whole or not at all: the test reads it as soon as it is there.
+                       "#!/bin/sh\nprintf '%s' \"$0\" > \"$PINGORA_TEST_MARKER.part\" &&\n"
+                       "mv \"$PINGORA_TEST_MARKER.part\" \"$PINGORA_TEST_MARKER\"\n",
+                       0700));
     qputenv("PINGORA_TEST_MARKER", QFile::encodeName(marker));
 
     mStartUp::AddToStartup(program);
     const QMap<QString, QString> keys = entryKeys(entryPath());
-    const QStringList command = execArguments(keys.value(QStringLiteral("Exec")));
+    const QString exec = keys.value(QStringLiteral("Exec"));
+    // A desktop entry's values hold no control characters (DEL is one).
+    for (const QChar c : exec)
+        QVERIFY2(c >= u' ' && c != u'\x7f', qPrintable(exec));
+    const QStringList command = execArguments(exec);
     QVERIFY(!command.isEmpty());
-    const bool plainText = QString::fromUtf8(program).toUtf8() == program && !program.contains('%');
+    const bool plainText =
+        QString::fromUtf8(program).toUtf8() == program && !program.contains('%') &&
+        std::none_of(program.cbegin(), program.cend(), [](char c) {
+            return (uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == '\x7f';
+        });
     if (plainText)
         QCOMPARE(command, QStringList{QString::fromUtf8(program)});
     else // a shell that is sure to be there starts it

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -261,6 +262,31 @@ class TestTrayWindow : public QObject
         QVERIFY(!form.Check4->isChecked());
         QVERIFY(!form.Check8->isVisibleTo(&form));
         QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
+    }
+
+    void aStoreThatCannotBeWrittenNeverKeepsAnEntry()
+    {
+        // The entry and the box agree even when the choice cannot be stored: turning the
+        // option off removes the entry, turning it on takes the entry back.
+        TrayWindow window;
+        Form1& form = window.start();
+        form.Check4->click();
+        QVERIFY(QFile::exists(window.autostartEntry()));
+        QVERIFY(QFile::remove(window.settingsFile) && QDir().mkpath(window.settingsFile));
+
+        ModalAnswerer answerer;
+        form.Check4->click();
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY(!form.Check4->isChecked());
+        QVERIFY(!QFile::exists(window.autostartEntry()));
+
+        form.Check4->click();
+        QCOMPARE(answerer.seen().size(), 2);
+        QVERIFY2(answerer.seen().last().text.contains(window.settingsFile),
+                 qPrintable(answerer.seen().last().text));
+        QVERIFY(!form.Check4->isChecked());
+        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QVERIFY(!QFile::exists(window.autostartEntry()));
     }
 
     void restoringTheBoxesAtStartupLeavesTheEntryAlone()
