@@ -57,7 +57,7 @@ void Form1::Timer1_Timer()
         trap.run(120, [&] { SavedCaption = Frame1->title(); });
         trap.run(122, [&] { Frame1->setTitle(Captions::kBeepRunning); });
         trap.run(124, [&] { QCoreApplication::processEvents(); });
-        trap.run(126, [&] { IntervalSave::BeepNow(*this); });
+        trap.run(126, [&] { IntervalSave::BeepNow(*this, IntervalSave::Beep::Timed); });
         trap.run(128, [&] {
             Frame1->setTitle(Captions::kAutoBeepCompletePrefix +
                              IntervalSave::DateTimeText(m_platform.now()));

@@ -100,6 +100,25 @@ QString longTimeFormat(const QLocale& locale)
     return format.trimmed();
 }
 
+// A file that the search finds but the player cannot open (a name with wildcards, an
+// unreadable file) fails the same way at every beep: on the shortest interval a timed beep
+// would show the same report every second. Such a failure is reported once for timed beeps.
+void startSound(Form1& form, IntervalSave::Beep kind)
+{
+    const QString path = form.Text2->text();
+    try {
+        form.WindowsMediaPlayer1->setUrl(path);
+        form.PlayerFailureReported.clear();
+    } catch (...) {
+        if (kind == IntervalSave::Beep::Timed) {
+            if (path == form.PlayerFailureReported)
+                return;
+            form.PlayerFailureReported = path;
+        }
+        throw;
+    }
+}
+
 } // namespace
 
 QString IntervalSave::DateTimeText(const QDateTime& when, const QLocale& locale)
@@ -181,7 +200,7 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
                           .arg(logPath, systemError(errno)));
 }
 
-void IntervalSave::BeepNow(Form1& form)
+void IntervalSave::BeepNow(Form1& form, Beep kind)
 {
     ErrorTrap trap(Locations::kBeepNow);
     auto append = [&](const QString& prefix) {
@@ -191,7 +210,7 @@ void IntervalSave::BeepNow(Form1& form)
         if (trap.test(102, [&] { return FindsBeepFile(form.Text2->text()); })) {
             trap.run(104, [&] { form.WindowsMediaPlayer1->setLoop(false); });
             trap.run(106, [&] { form.WindowsMediaPlayer1->close(); });
-            trap.run(108, [&] { form.WindowsMediaPlayer1->setUrl(form.Text2->text()); });
+            trap.run(108, [&] { startSound(form, kind); });
             trap.run(110, [&] { append(kBeepedAt); });
         } else {
             trap.run(112, [&] { append(kFileNotFound); });

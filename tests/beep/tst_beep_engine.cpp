@@ -32,7 +32,13 @@ class RecordingPlayer : public MediaPlayer
     QStringList calls;
     void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
     void close() override { calls << QStringLiteral("close"); }
-    void setUrl(const QString& path) override { calls << QStringLiteral("url ") + path; }
+    void setUrl(const QString& path) override
+    {
+        calls << QStringLiteral("url ") + path;
+        // As the real player: a name with wildcards opens nothing.
+        if (!QFileInfo(path).isFile())
+            throw Failure(path + QStringLiteral(" cannot be played"));
+    }
 };
 
 QStringList logLines(const QString& path)
@@ -319,6 +325,37 @@ class TestBeepEngine : public QObject
         QDir().rmdir(form.HistoryLogPath);
         IntervalSave::BeepNow(form);
         QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+    }
+
+    // A file that the search finds but the player cannot open, on the shortest interval: timed
+    // beeps report it once per file, not every second; "Beep Now (Test)" every time.
+    void timedBeepsReportAPlayerFailureOncePerFile()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        const QSignalBlocker onlyTheTestsTicks(form.Timer1);
+        const QString sound = makeFile(window.root.filePath("tone.wav"));
+        const QString wildcard = window.root.filePath("t*.wav");
+        const QString other = window.root.filePath("to?e.wav");
+        ModalAnswerer answerer;
+        const auto reports = [&](const QString& path, int beeps, bool timed = true) {
+            form.Text2->setText(path);
+            const qsizetype before = answerer.reportedLines().size();
+            for (int beep = 0; beep < beeps; ++beep)
+                timed ? form.Timer1_Timer() : IntervalSave::BeepNow(form);
+            return answerer.reportedLines().size() - before;
+        };
+        QCOMPARE(reports(wildcard, 3), 1);
+        QCOMPARE(reports(wildcard, 2, false), 2);
+        QCOMPARE(reports(wildcard, 1), 0);
+        QCOMPARE(reports(other, 2), 1);
+        QCOMPARE(reports(wildcard, 2), 1); // after another file
+        QCOMPARE(reports(sound, 1), 0);
+        QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
+        QCOMPARE(answerer.reportedLines(), QList<int>(6, 108)); // all at the player's step
+        const QStringList lines = logLines(form.HistoryLogPath);
+        QCOMPARE(lines.size(), 13);
+        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")), lines);
     }
 
     void countdownOfFiveSeconds()
