@@ -7,8 +7,8 @@
 
 int main(int argc, char** argv)
 {
-    // Before anything else opens a file, so that a folder the locale cannot spell gets the
-    // same handle number at every start (the default sound's path is stored).
+    // Before anything else: the program folder is held from the start, by a handle when the
+    // locale cannot spell its name.
     ProgramFile::folderForOpening();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("pingora"));

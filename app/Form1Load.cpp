@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/NameRules.h"
 #include "app/ProductInfo.h"
+#include "app/ProgramFile.h"
 #include "app/WindowTimer.h"
 #include "beep/Captions.h"
 
@@ -42,7 +43,11 @@ void Form1::Form_Load()
 
     const QString defaultSound = m_platform.programFolder + kDefaultSoundFileName;
     trap.run(130, [&] { Text2->setText(m_settings.read(kBeep, defaultSound)); });
-    if (trap.test(132, [&] { return !Main::FileExists(Text2->text()); }))
+    // A path through a handle of an earlier run names another file now, if any.
+    if (trap.test(132, [&] {
+            return !Main::FileExists(Text2->text()) ||
+                   ProgramFile::namesOnlyInThisProcess(Text2->text());
+        }))
         trap.run(134, [&] { Text2->setText(defaultSound); });
 
     fillIntervalList(trap);

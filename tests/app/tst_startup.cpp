@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -171,15 +173,34 @@ class TestStartup : public QObject
         QCOMPARE(form.Timer1->Interval(), 0);
     }
 
+    void missingOrEmptySoundFallsBackToDefault_data()
+    {
+        QTest::addColumn<QString>("stored");      // {handle}: a handle of this process to a folder
+        QTest::addColumn<bool>("folderByHandle"); // the program folder known by that handle
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "/no/such/file.wav" << false;
+        QTest::newRow("a handle of an earlier run") << "{handle}/beep.wav" << false;
+        QTest::newRow("program folder by a handle") << "{handle}/beep.wav" << true;
+    }
     void missingOrEmptySoundFallsBackToDefault()
     {
-        for (const QString& stored : {QString(), QString("/no/such/file.wav")}) {
-            TestWindow window;
-            window.settings().write("Beep", stored);
-            Form1& form = window.load();
-            QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
-            QCOMPARE(window.settings().read("Beep", "x"), window.programFolder + "/beep.wav");
-        }
+        QFETCH(QString, stored);
+        QFETCH(bool, folderByHandle);
+        TestWindow window;
+        writeFile(window.programFolder + "/beep.wav");
+        const int fd =
+            ::open(QFile::encodeName(window.programFolder).constData(), O_PATH | O_DIRECTORY);
+        QVERIFY(fd >= 0);
+        const QString handle = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        if (folderByHandle)
+            window.programFolder = handle;
+        window.settings().write("Beep", stored.replace("{handle}", handle));
+        Form1& form = window.load();
+        ::close(fd);
+        QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
+        // A handle's path names nothing at the next start: the empty text means the default.
+        QCOMPARE(window.settings().read("Beep", "x"),
+                 folderByHandle ? QString() : window.programFolder + "/beep.wav");
     }
 
     void unknownOnOffTextKeepsTheDesignState()
