@@ -5,6 +5,7 @@
 #include "app/NameRules.h"
 #include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
+#include "beep/RowChoiceWatch.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 #include <fcntl.h>
@@ -394,8 +396,11 @@ class TestStartup : public QObject
         form.ElapsedSeconds = 42;
         QTreeWidgetItem* row = form.ListView1->topLevelItem(14);
         form.ListView1->scrollToItem(row);
+        QSignalSpy chosen(form.ListView1->findChild<RowChoiceWatch*>(), &RowChoiceWatch::rowChosen);
         QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
                           form.ListView1->visualItemRect(row).center());
+        QTest::qWait(50); // a second handling would come from the event queue
+        QCOMPARE(chosen.count(), 1);
         QCOMPARE(selectedRow(form), QString("Beep every 16 hours"));
         QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
         QCOMPARE(form.IntervalTarget, 57600);
