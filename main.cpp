@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/MainLoop.h"
 #include "app/ProductInfo.h"
 #include "app/ProgramFile.h"
 #include "beep/MediaPlayer.h"
@@ -18,5 +19,5 @@ int main(int argc, char** argv)
     form.Form_Load();
     form.showAsLoaded();
     form.WindowsMediaPlayer1->prepare(); // in the background: the first beep comes on time too
-    return QApplication::exec();
+    return MainLoop::exec();
 }

@@ -83,7 +83,7 @@ class Form1 : public QWidget
     void Form_Load();
     /// Closing: stops the countdown and takes the tray icon away.
     void Form_QueryUnload();
-    /// Ends the whole program at once.
+    /// Ends the whole program (Platform::endProgram).
     void Form_Unload();
 
     // --- beep/: the interval list -----------------------------------------------------------

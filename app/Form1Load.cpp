@@ -1,6 +1,7 @@
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/Main.h"
+#include "app/MainLoop.h"
 #include "app/NameRules.h"
 #include "app/ProductInfo.h"
 #include "app/ProgramFile.h"
@@ -8,7 +9,6 @@
 #include "beep/Captions.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,8 +94,8 @@ void Form1::Form_QueryUnload()
     ErrorTrap trap(Locations::kFormQueryUnload);
     trap.run(100, [&] { Timer1->setInterval(0); });
     trap.run(102, [&] { setInTray(false); });
-    trap.run(104, [&] { QCoreApplication::processEvents(); });
-    trap.run(106, [&] { QCoreApplication::processEvents(); });
+    trap.run(104, [&] { MainLoop::DoEvents(); });
+    trap.run(106, [&] { MainLoop::DoEvents(); });
 }
 
 void Form1::Form_Unload()
