@@ -71,8 +71,8 @@ class Form1 : public QWidget
     qint32 IntervalTarget = 0;
     /// Countdown: caption kept while a timed beep is performed.
     QString SavedCaption;
-    /// The sound file whose player failure a timed beep reported last, while no beep played
-    /// since; timed beeps of that file do not report it again.
+    /// The sound file whose player failure a timed beep reported, until a beep plays or a
+    /// beep of another file comes; timed beeps of that file do not report it again.
     QString PlayerFailureReported;
 
     Platform& platform() { return m_platform; }

@@ -102,7 +102,8 @@ QString longTimeFormat(const QLocale& locale)
 
 // A file that the search finds but the player cannot open (a name with wildcards, an
 // unreadable file) fails the same way at every beep: on the shortest interval a timed beep
-// would show the same report every second. Such a failure is reported once for timed beeps.
+// would show the same report every second. Such a failure is reported once for a run of timed
+// beeps of the same file.
 void startSound(Form1& form, IntervalSave::Beep kind)
 {
     const QString path = form.Text2->text();
@@ -202,6 +203,9 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
 
 void IntervalSave::BeepNow(Form1& form, Beep kind)
 {
+    // A beep of another file ends a run of beeps that failed the same way.
+    if (form.Text2->text() != form.PlayerFailureReported)
+        form.PlayerFailureReported.clear();
     ErrorTrap trap(Locations::kBeepNow);
     auto append = [&](const QString& prefix) {
         AppendHistoryLine(form.HistoryLogPath, prefix + DateTimeText(form.platform().now()));

@@ -23,8 +23,8 @@ enum class Beep {
 
 /// Performs one beep: plays the sound file named in the window's sound file box once and
 /// appends a line to the history log saying so, or why it did not. Reports its own failures,
-/// except that timed beeps report the player's failure to open a sound file once, not again
-/// at every following beep of the same file until a beep plays.
+/// except that timed beeps in a row of the same file report the player's failure to open it
+/// once, not at every beep; a beep that plays, or a beep of another file, ends the row.
 void BeepNow(Form1& form, Beep kind = Beep::Requested);
 
 /// Appends @p line and CR LF to the log at @p logPath in one write, creating the file (readable

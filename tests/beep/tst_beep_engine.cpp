@@ -350,12 +350,14 @@ class TestBeepEngine : public QObject
         QCOMPARE(reports(wildcard, 1), 0);
         QCOMPARE(reports(other, 2), 1);
         QCOMPARE(reports(wildcard, 2), 1); // after another file
+        QCOMPARE(reports(window.root.filePath("missing.wav"), 1), 0);
+        QCOMPARE(reports(wildcard, 1), 1); // after a file that was not found
         QCOMPARE(reports(sound, 1), 0);
         QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
-        QCOMPARE(answerer.reportedLines(), QList<int>(6, 108)); // all at the player's step
+        QCOMPARE(answerer.reportedLines(), QList<int>(7, 108)); // all at the player's step
         const QStringList lines = logLines(form.HistoryLogPath);
-        QCOMPARE(lines.size(), 13);
-        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")), lines);
+        QCOMPARE(lines.size(), 15);
+        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 14);
     }
 
     void countdownOfFiveSeconds()
