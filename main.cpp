@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/MainLoop.h"
 #include "app/ProductInfo.h"
 #include "app/ProgramFile.h"
 #include "app/WindowSystem.h"
@@ -8,8 +9,8 @@
 
 int main(int argc, char** argv)
 {
-    // Before anything else opens a file, so that a folder the locale cannot spell gets the
-    // same handle number at every start (the default sound's path is stored).
+    // Before anything else: the program folder is held from the start, by a handle when the
+    // locale cannot spell its name.
     ProgramFile::folderForOpening();
     // Through X11 when a Wayland session also runs an X server: Wayland never tells a program
     // that its window was minimised, so the window could not go to the tray there.
@@ -25,5 +26,5 @@ int main(int argc, char** argv)
     form.Form_Load();
     form.showAsLoaded();
     form.WindowsMediaPlayer1->prepare(); // in the background: the first beep comes on time too
-    return QApplication::exec();
+    return MainLoop::exec();
 }

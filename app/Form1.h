@@ -71,6 +71,9 @@ class Form1 : public QWidget
     qint32 IntervalTarget = 0;
     /// Countdown: caption kept while a timed beep is performed.
     QString SavedCaption;
+    /// The sound file whose player failure a timed beep reported, until a beep plays or a
+    /// beep of another file comes; timed beeps of that file do not report it again.
+    QString PlayerFailureReported;
 
     Platform& platform() { return m_platform; }
     SettingsStore& settings() { return m_settings; }
@@ -80,7 +83,7 @@ class Form1 : public QWidget
     void Form_Load();
     /// Closing: stops the countdown and takes the tray icon away.
     void Form_QueryUnload();
-    /// Ends the whole program at once.
+    /// Ends the whole program (Platform::endProgram).
     void Form_Unload();
 
     // --- beep/: the interval list -----------------------------------------------------------

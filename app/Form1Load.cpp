@@ -1,13 +1,14 @@
 #include "app/ErrorTrap.h"
 #include "app/Form1.h"
 #include "app/Main.h"
+#include "app/MainLoop.h"
 #include "app/NameRules.h"
 #include "app/ProductInfo.h"
+#include "app/ProgramFile.h"
 #include "app/WindowTimer.h"
 #include "beep/Captions.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,7 +43,11 @@ void Form1::Form_Load()
 
     const QString defaultSound = m_platform.programFolder + kDefaultSoundFileName;
     trap.run(130, [&] { Text2->setText(m_settings.read(kBeep, defaultSound)); });
-    if (trap.test(132, [&] { return !Main::FileExists(Text2->text()); }))
+    // A path through a handle of an earlier run names another file now, if any.
+    if (trap.test(132, [&] {
+            return !Main::FileExists(Text2->text()) ||
+                   ProgramFile::namesOnlyInThisProcess(Text2->text());
+        }))
         trap.run(134, [&] { Text2->setText(defaultSound); });
 
     fillIntervalList(trap);
@@ -89,8 +94,8 @@ void Form1::Form_QueryUnload()
     ErrorTrap trap(Locations::kFormQueryUnload);
     trap.run(100, [&] { Timer1->setInterval(0); });
     trap.run(102, [&] { setInTray(false); });
-    trap.run(104, [&] { QCoreApplication::processEvents(); });
-    trap.run(106, [&] { QCoreApplication::processEvents(); });
+    trap.run(104, [&] { MainLoop::DoEvents(); });
+    trap.run(106, [&] { MainLoop::DoEvents(); });
 }
 
 void Form1::Form_Unload()

@@ -1,8 +1,8 @@
 #include "app/Main.h"
 
 #include "app/Failure.h"
+#include "app/MainLoop.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -63,7 +63,7 @@ QString Main::trimSpaces(const QString& text)
 
 void Main::RemoveFile(const QString& path)
 {
-    QCoreApplication::processEvents();
+    MainLoop::DoEvents();
     if (QFile::remove(path))
         return;
     try {

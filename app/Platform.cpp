@@ -1,8 +1,10 @@
 #include "app/Platform.h"
 
 #include "app/Failure.h"
+#include "app/MainLoop.h"
 #include "app/ProgramFile.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QRandomGenerator>
@@ -28,8 +30,16 @@ Platform Platform::real()
         return QFileDialog::getOpenFileName(parent, title, QString(), filter);
     };
     platform.endProgram = [] {
-        // Every setting and every history line is already on disk when it returns, so
-        // nothing is lost by ending without unwinding (handlers may be suspended in waits).
+        if (MainLoop::runsAlone()) {
+            // Only the main loop runs: it ends, and the program with it, the ordinary way. Qt
+            // then hands what the program put on the clipboard over to the desktop's
+            // clipboard manager, so that it can still be pasted after the end.
+            QCoreApplication::exit(0);
+            return;
+        }
+        // A handler suspended in a wait would go on after it; the program ends at once
+        // instead. Every setting and every history line is already on disk, so nothing is
+        // lost by ending without unwinding.
         std::fflush(nullptr);
         std::_Exit(0);
     };

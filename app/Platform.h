@@ -24,7 +24,8 @@ struct Platform
     /// Shows an open-file dialog; returns the chosen path, or an empty text when cancelled.
     std::function<QString(QWidget* parent, const QString& title, const QString& nameFilter)>
         openFileName;
-    /// Ends the whole program at once.
+    /// Ends the whole program: at once while a handler is suspended in a wait, else by
+    /// leaving the main loop as soon as the caller returns.
     std::function<void()> endProgram;
     /// The notification area and its balloons; the desktop's own when empty.
     std::shared_ptr<TrayShell> trayShell;

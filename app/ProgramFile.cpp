@@ -10,6 +10,9 @@ namespace ProgramFile {
 
 namespace {
 
+// Where the system names this process's open handles.
+constexpr char kHandleFolder[] = "/proc/self/fd";
+
 QByteArray realPath(const char* path)
 {
     char* real = realpath(path, nullptr);
@@ -49,6 +52,11 @@ QByteArray folder()
     return slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
+bool namesOnlyInThisProcess(const QString& path)
+{
+    return path.startsWith(QLatin1String(kHandleFolder) + u'/');
+}
+
 bool spelledExactly(const QByteArray& bytes)
 {
     return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
@@ -64,7 +72,7 @@ QString folderForOpening()
         const int handle = ::open(bytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (handle < 0)
             return QFile::decodeName(bytes);
-        return QStringLiteral("/proc/self/fd/%1").arg(handle);
+        return QStringLiteral("%1/%2").arg(QLatin1String(kHandleFolder)).arg(handle);
     }();
     return opened;
 }

@@ -19,6 +19,11 @@ QByteArray folder();
 /// that the locale's encoding has no character for.
 QString folderForOpening();
 
+/// Whether @p path goes through a handle of this process (/proc/self/fd/...), as
+/// folderForOpening() may name the program folder: such a path names nothing, or another
+/// file, for any other process and for the next start, so it is never stored.
+bool namesOnlyInThisProcess(const QString& path);
+
 /// Whether @p bytes come back unchanged after decoding to text and encoding again.
 bool spelledExactly(const QByteArray& bytes);
 

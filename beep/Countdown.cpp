@@ -2,11 +2,11 @@
 #include "app/Failure.h"
 #include "app/Form1.h"
 #include "app/Main.h"
+#include "app/MainLoop.h"
 #include "app/WindowTimer.h"
 #include "beep/Captions.h"
 #include "beep/IntervalSave.h"
 
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QProgressBar>
 
@@ -52,17 +52,17 @@ void Form1::Timer1_Timer()
         Frame1->setTitle(Captions::kNextBeepPrefix +
                          Main::FormatSeconds(checkedAdd(IntervalTarget, -qint64(ElapsedSeconds))));
     });
-    trap.run(116, [&] { QCoreApplication::processEvents(); });
+    trap.run(116, [&] { MainLoop::DoEvents(); });
     if (trap.test(118, [&] { return IntervalTarget == ElapsedSeconds; })) {
         trap.run(120, [&] { SavedCaption = Frame1->title(); });
         trap.run(122, [&] { Frame1->setTitle(Captions::kBeepRunning); });
-        trap.run(124, [&] { QCoreApplication::processEvents(); });
-        trap.run(126, [&] { IntervalSave::BeepNow(*this); });
+        trap.run(124, [&] { MainLoop::DoEvents(); });
+        trap.run(126, [&] { IntervalSave::BeepNow(*this, IntervalSave::Beep::Timed); });
         trap.run(128, [&] {
             Frame1->setTitle(Captions::kAutoBeepCompletePrefix +
                              IntervalSave::DateTimeText(m_platform.now()));
         });
-        trap.run(130, [&] { QCoreApplication::processEvents(); });
+        trap.run(130, [&] { MainLoop::DoEvents(); });
         trap.run(132, [&] { Frame1->setTitle(SavedCaption); });
         trap.run(134, [&] { ElapsedSeconds = 0; });
     }

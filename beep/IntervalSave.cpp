@@ -41,6 +41,48 @@ bool isRegularFile(const QByteArray& path)
     return false;
 }
 
+// The bytes of one line appended to the log so far. A line is whole or not there at all: when
+// the disk fills part way, the part written is cut off again, so that the next line does not
+// start glued to a fragment. Other copies of the program may append to the same log at the same
+// time, so the file is cut only while its end is still the end of this line's bytes.
+class PartialLine
+{
+  public:
+    explicit PartialLine(int fd) : m_fd(fd) {}
+
+    qsizetype written() const { return m_written; }
+
+    void wrote(ssize_t count)
+    {
+        // With O_APPEND each write lands at the end of the file as it is then, and leaves the
+        // offset at the end of what it wrote.
+        const off_t now = ::lseek(m_fd, 0, SEEK_CUR);
+        if (now < 0 || (m_written > 0 && now != m_end + count))
+            m_begin = -1; // unknown, or another copy's bytes came between ours: no cut is right
+        else if (m_written == 0)
+            m_begin = now - count;
+        m_end = now;
+        m_written += count;
+    }
+
+    void takeBack() const
+    {
+        struct stat info
+        {
+        };
+        if (m_written == 0 || m_begin < 0 || ::fstat(m_fd, &info) != 0 || info.st_size != m_end)
+            return;
+        // Nothing more can be done when this fails: the write's own failure is reported.
+        [[maybe_unused]] const int cut = ::ftruncate(m_fd, m_begin);
+    }
+
+  private:
+    const int m_fd;
+    qsizetype m_written = 0;
+    off_t m_begin = -1;
+    off_t m_end = -1;
+};
+
 // The user's short date with the year written in full.
 QString shortDateFormat(const QLocale& locale)
 {
@@ -56,6 +98,26 @@ QString longTimeFormat(const QLocale& locale)
     QString format = locale.timeFormat(QLocale::LongFormat);
     format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
     return format.trimmed();
+}
+
+// A file that the search finds but the player cannot open (a name with wildcards, an
+// unreadable file) fails the same way at every beep: on the shortest interval a timed beep
+// would show the same report every second. Such a failure is reported once for a run of timed
+// beeps of the same file.
+void startSound(Form1& form, IntervalSave::Beep kind)
+{
+    const QString path = form.Text2->text();
+    try {
+        form.WindowsMediaPlayer1->setUrl(path);
+        form.PlayerFailureReported.clear();
+    } catch (...) {
+        if (kind == IntervalSave::Beep::Timed) {
+            if (path == form.PlayerFailureReported)
+                return;
+            form.PlayerFailureReported = path;
+        }
+        throw;
+    }
 }
 
 } // namespace
@@ -119,27 +181,31 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
         ::close(fd);
         throw notRegular();
     }
-    qsizetype written = 0;
-    while (written < bytes.size()) {
+    PartialLine sent(fd);
+    while (sent.written() < bytes.size()) {
         const ssize_t result =
-            ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+            ::write(fd, bytes.constData() + sent.written(), size_t(bytes.size() - sent.written()));
         if (result < 0 && errno == EINTR)
             continue;
         if (result <= 0) {
             const int error = result < 0 ? errno : ENOSPC;
+            sent.takeBack();
             ::close(fd);
             throw Failure(QStringLiteral("The history log %1 cannot be written: %2")
                               .arg(logPath, systemError(error)));
         }
-        written += result;
+        sent.wrote(result);
     }
     if (::close(fd) != 0)
         throw Failure(QStringLiteral("The history log %1 cannot be written: %2")
                           .arg(logPath, systemError(errno)));
 }
 
-void IntervalSave::BeepNow(Form1& form)
+void IntervalSave::BeepNow(Form1& form, Beep kind)
 {
+    // A beep of another file ends a run of beeps that failed the same way.
+    if (form.Text2->text() != form.PlayerFailureReported)
+        form.PlayerFailureReported.clear();
     ErrorTrap trap(Locations::kBeepNow);
     auto append = [&](const QString& prefix) {
         AppendHistoryLine(form.HistoryLogPath, prefix + DateTimeText(form.platform().now()));
@@ -148,7 +214,7 @@ void IntervalSave::BeepNow(Form1& form)
         if (trap.test(102, [&] { return FindsBeepFile(form.Text2->text()); })) {
             trap.run(104, [&] { form.WindowsMediaPlayer1->setLoop(false); });
             trap.run(106, [&] { form.WindowsMediaPlayer1->close(); });
-            trap.run(108, [&] { form.WindowsMediaPlayer1->setUrl(form.Text2->text()); });
+            trap.run(108, [&] { startSound(form, kind); });
             trap.run(110, [&] { append(kBeepedAt); });
         } else {
             trap.run(112, [&] { append(kFileNotFound); });

@@ -15,9 +15,17 @@ inline const QString kFileNotFound = QStringLiteral("Beep file not found. Fail t
 inline const QString kNoFileSpecified =
     QStringLiteral("No beep file specified. Fail to beeped at ");
 
+/// Who asked for a beep.
+enum class Beep {
+    Requested, ///< the user, with "Beep Now (Test)"
+    Timed,     ///< the countdown
+};
+
 /// Performs one beep: plays the sound file named in the window's sound file box once and
-/// appends a line to the history log saying so, or why it did not. Reports its own failures.
-void BeepNow(Form1& form);
+/// appends a line to the history log saying so, or why it did not. Reports its own failures,
+/// except that timed beeps in a row of the same file report the player's failure to open it
+/// once, not at every beep; a beep that plays, or a beep of another file, ends the row.
+void BeepNow(Form1& form, Beep kind = Beep::Requested);
 
 /// Appends @p line and CR LF to the log at @p logPath in one write, creating the file (readable
 /// and writable by its owner only) when missing. A symbolic link at the log's own path is not

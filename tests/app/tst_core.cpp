@@ -5,6 +5,7 @@
 #include "app/ErrorTrap.h"
 #include "app/Failure.h"
 #include "app/Main.h"
+#include "app/MainLoop.h"
 #include "app/NameRules.h"
 #include "app/SettingsStore.h"
 #include "app/WindowSystem.h"
@@ -587,6 +588,29 @@ class TestCore : public QObject
         Main::WaitSeconds(0.5);
         QVERIFY(innerEnded >= 1200);
         QVERIFY(clock.elapsed() >= innerEnded);
+    }
+
+    // Closing the window ends the program the ordinary way only while no handler is suspended
+    // in a yield or a wait, where it would go on after the end.
+    void mainLoopRunsAloneOnlyWithoutSuspendedHandlers()
+    {
+        QList<bool> alone;
+        const auto seeNext = [&] {
+            QTimer::singleShot(0, this, [&] { alone << MainLoop::runsAlone(); });
+        };
+        seeNext();
+        Main::WaitSeconds(0.05); // before the main loop, as a report during start-up waits
+        QTimer::singleShot(0, this, [&] {
+            alone << MainLoop::runsAlone();
+            seeNext();
+            MainLoop::DoEvents();
+            seeNext();
+            Main::WaitSeconds(0.05); // a nested event loop, as a message box runs
+            QCoreApplication::exit(3);
+        });
+        QCOMPARE(MainLoop::exec(), 3);
+        alone << MainLoop::runsAlone(); // after it
+        QCOMPARE(alone, QList<bool>({false, true, false, false, false}));
     }
 
     void removeFileDeletesReadOnlyAndIgnoresMissing()

@@ -5,6 +5,7 @@
 #include "app/NameRules.h"
 #include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
+#include "beep/RowChoiceWatch.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -13,8 +14,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -171,15 +175,34 @@ class TestStartup : public QObject
         QCOMPARE(form.Timer1->Interval(), 0);
     }
 
+    void missingOrEmptySoundFallsBackToDefault_data()
+    {
+        QTest::addColumn<QString>("stored");      // {handle}: a handle of this process to a folder
+        QTest::addColumn<bool>("folderByHandle"); // the program folder known by that handle
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("missing") << "/no/such/file.wav" << false;
+        QTest::newRow("a handle of an earlier run") << "{handle}/beep.wav" << false;
+        QTest::newRow("program folder by a handle") << "{handle}/beep.wav" << true;
+    }
     void missingOrEmptySoundFallsBackToDefault()
     {
-        for (const QString& stored : {QString(), QString("/no/such/file.wav")}) {
-            TestWindow window;
-            window.settings().write("Beep", stored);
-            Form1& form = window.load();
-            QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
-            QCOMPARE(window.settings().read("Beep", "x"), window.programFolder + "/beep.wav");
-        }
+        QFETCH(QString, stored);
+        QFETCH(bool, folderByHandle);
+        TestWindow window;
+        writeFile(window.programFolder + "/beep.wav");
+        const int fd =
+            ::open(QFile::encodeName(window.programFolder).constData(), O_PATH | O_DIRECTORY);
+        QVERIFY(fd >= 0);
+        const QString handle = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        if (folderByHandle)
+            window.programFolder = handle;
+        window.settings().write("Beep", stored.replace("{handle}", handle));
+        Form1& form = window.load();
+        ::close(fd);
+        QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
+        // A handle's path names nothing at the next start: the empty text means the default.
+        QCOMPARE(window.settings().read("Beep", "x"),
+                 folderByHandle ? QString() : window.programFolder + "/beep.wav");
     }
 
     void unknownOnOffTextKeepsTheDesignState()
@@ -373,8 +396,11 @@ class TestStartup : public QObject
         form.ElapsedSeconds = 42;
         QTreeWidgetItem* row = form.ListView1->topLevelItem(14);
         form.ListView1->scrollToItem(row);
+        QSignalSpy chosen(form.ListView1->findChild<RowChoiceWatch*>(), &RowChoiceWatch::rowChosen);
         QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
                           form.ListView1->visualItemRect(row).center());
+        QTest::qWait(50); // a second handling would come from the event queue
+        QCOMPARE(chosen.count(), 1);
         QCOMPARE(selectedRow(form), QString("Beep every 16 hours"));
         QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
         QCOMPARE(form.IntervalTarget, 57600);

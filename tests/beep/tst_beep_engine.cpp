@@ -1,6 +1,7 @@
 // The beep action, the history log, the countdown and the beep commands, driven through the
 // real main window with a player that records what it was asked to do.
 #include "ModalAnswerer.h"
+#include "TestFiles.h"
 #include "TestWindow.h"
 #include "app/Failure.h"
 #include "app/WindowTimer.h"
@@ -18,6 +19,7 @@
 #include <QTreeWidget>
 #include <fcntl.h>
 #include <functional>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,7 +32,13 @@ class RecordingPlayer : public MediaPlayer
     QStringList calls;
     void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
     void close() override { calls << QStringLiteral("close"); }
-    void setUrl(const QString& path) override { calls << QStringLiteral("url ") + path; }
+    void setUrl(const QString& path) override
+    {
+        calls << QStringLiteral("url ") + path;
+        // As the real player: a name with wildcards opens nothing.
+        if (!QFileInfo(path).isFile())
+            throw Failure(path + QStringLiteral(" cannot be played"));
+    }
 };
 
 QStringList logLines(const QString& path)
@@ -72,6 +80,44 @@ class PaintWatch : public QObject
 
   private:
     std::function<void()> m_painted;
+};
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A 64 KiB disk of its own (a tmpfs; mounting needs the superuser), filled up on request.
+struct SmallDisk
+{
+    QTemporaryDir dir;
+    QString filler = dir.filePath("filler");
+    QString mountError; ///< why it could not be mounted; empty once mounted
+
+    SmallDisk()
+    {
+        if (::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
+                    "size=64k,mode=0700") != 0)
+            mountError = qt_error_string(errno);
+    }
+    ~SmallDisk()
+    {
+        if (mountError.isEmpty())
+            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+    }
+    // Takes every free byte; true once the disk said it is full.
+    bool fill() const
+    {
+        const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT, 0600);
+        const QByteArray block(4096, 'f');
+        ssize_t result = 0;
+        while ((result = ::write(fd, block.constData(), size_t(block.size()))) > 0) {
+        }
+        const bool full = result < 0 && errno == ENOSPC;
+        ::close(fd);
+        return full;
+    }
 };
 
 struct BeepWindow : TestWindow
@@ -177,6 +223,48 @@ class TestBeepEngine : public QObject
         qunsetenv("XDG_STATE_HOME");
     }
 
+    // A line is whole or not there at all: a disk that fills during the write gets back the
+    // bytes that went, and the lines before stay as they were.
+    void appendOnAFullDiskLeavesWholeLines_data()
+    {
+        QTest::addColumn<int>("room"); // bytes left in the log's last block
+        const int line = int(QByteArray("Beeped at 8/31/2021 3:04:05 PM\r\n").size());
+        QTest::newRow("room for the line's start") << 4;
+        QTest::newRow("room for all but the line end") << line - 1;
+        QTest::newRow("no room at all") << 0;
+    }
+    void appendOnAFullDiskLeavesWholeLines()
+    {
+        QFETCH(int, room);
+        SmallDisk disk;
+        if (!disk.mountError.isEmpty())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.mountError));
+        const QString log = disk.dir.filePath("Pingora.txt");
+        // An earlier line that ends where the disk leaves @p room bytes.
+        const QByteArray before = QByteArray(4096 - room - 2, '.') + "\r\n";
+        writeTestFile(disk.dir, "Pingora.txt", before);
+        QVERIFY(disk.fill());
+
+        const QString line = "Beeped at 8/31/2021 3:04:05 PM";
+        try {
+            IntervalSave::AppendHistoryLine(log, line);
+            QFAIL("a line was written to a full disk");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(qt_error_string(ENOSPC)),
+                     qPrintable(failure.description()));
+        }
+        const auto addedToTheLog = [&] {
+            const QByteArray now = readBytes(log);
+            return now.startsWith(before) ? now.mid(before.size()) : "<earlier lines changed>";
+        };
+        QCOMPARE(addedToTheLog(), QByteArray());
+
+        // Room again: the next line follows the earlier ones, whole.
+        QVERIFY(QFile::remove(disk.filler));
+        IntervalSave::AppendHistoryLine(log, line);
+        QCOMPARE(addedToTheLog(), line.toLatin1() + "\r\n");
+    }
+
     void directorySearchFindsOnlyVisibleRegularFiles()
     {
         QTemporaryDir dir;
@@ -237,6 +325,39 @@ class TestBeepEngine : public QObject
         QDir().rmdir(form.HistoryLogPath);
         IntervalSave::BeepNow(form);
         QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+    }
+
+    // A file that the search finds but the player cannot open, on the shortest interval: timed
+    // beeps report it once per file, not every second; "Beep Now (Test)" every time.
+    void timedBeepsReportAPlayerFailureOncePerFile()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        const QSignalBlocker onlyTheTestsTicks(form.Timer1);
+        const QString sound = makeFile(window.root.filePath("tone.wav"));
+        const QString wildcard = window.root.filePath("t*.wav");
+        const QString other = window.root.filePath("to?e.wav");
+        ModalAnswerer answerer;
+        const auto reports = [&](const QString& path, int beeps, bool timed = true) {
+            form.Text2->setText(path);
+            const qsizetype before = answerer.reportedLines().size();
+            for (int beep = 0; beep < beeps; ++beep)
+                timed ? form.Timer1_Timer() : IntervalSave::BeepNow(form);
+            return answerer.reportedLines().size() - before;
+        };
+        QCOMPARE(reports(wildcard, 3), 1);
+        QCOMPARE(reports(wildcard, 2, false), 2);
+        QCOMPARE(reports(wildcard, 1), 0);
+        QCOMPARE(reports(other, 2), 1);
+        QCOMPARE(reports(wildcard, 2), 1); // after another file
+        QCOMPARE(reports(window.root.filePath("missing.wav"), 1), 0);
+        QCOMPARE(reports(wildcard, 1), 1); // after a file that was not found
+        QCOMPARE(reports(sound, 1), 0);
+        QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
+        QCOMPARE(answerer.reportedLines(), QList<int>(7, 108)); // all at the player's step
+        const QStringList lines = logLines(form.HistoryLogPath);
+        QCOMPARE(lines.size(), 15);
+        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 14);
     }
 
     void countdownOfFiveSeconds()

@@ -114,6 +114,15 @@ class FakeStatusNotifierWatcher
         });
     }
 
+    /// A host goes away; @p anotherStays: another host is still registered.
+    void unregisterHost(bool anotherStays)
+    {
+        inWatcherThread([this, anotherStays] {
+            m_watcher->setHost(anotherStays);
+            Q_EMIT m_watcher->StatusNotifierHostUnregistered();
+        });
+    }
+
     /// The services that registered items, in order.
     QStringList registeredItems() const { return m_watcher->items(); }
 

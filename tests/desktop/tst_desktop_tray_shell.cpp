@@ -199,6 +199,17 @@ void tst_DesktopTrayShell::hostThatComesLaterGetsTheIcon()
     QTRY_COMPARE(watcher.registeredItems().size(), 1);
     QCOMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
 
+    // Of two hosts one leaves: the icon stays. The last one leaving takes it away.
+    watcher.registerHost();
+    watcher.unregisterHost(true);
+    QTest::qWait(200);
+    QCOMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
+    QVERIFY(shell.notificationAreaAvailable());
+    watcher.unregisterHost(false);
+    QTRY_COMPARE(shell.route(), DesktopTrayShell::Route::None);
+    watcher.registerHost();
+    QTRY_COMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
+
     shell.notifyIcon(Command::Delete, TrayRecord::Record());
     QCOMPARE(shell.route(), DesktopTrayShell::Route::None);
 }

@@ -11,10 +11,15 @@
 #   - "Copy History To Clipboard" puts exactly the three lines on the X clipboard, with LF
 #     line ends, as xclip reads it, and a log of 65 MB whole;
 #   - "Clear History Log" answered No (Alt+N) keeps the log, answered Yes (Alt+Y) removes it
-#     and shows nothing afterwards.
+#     and shows nothing afterwards;
+#   - closing the window after "Copy History To Clipboard" hands the copy over to the
+#     desktop's clipboard manager (clipboard-keeper, the second argument), so that it can
+#     still be pasted once the program has ended, which it does at once and with status 0.
 set -u
 
-program=${1:?usage: history-commands.sh <pingora program>}
+usage="usage: history-commands.sh <pingora program> <clipboard-keeper>"
+program=${1:?$usage}
+keeper=${2:?$usage}
 session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/history-test"
 mkdir -p "$work"
@@ -161,3 +166,28 @@ sleep 1
 no_message_box || fail "a message followed the removal"
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended"
 pass "Clear History Log answered Yes removes the log, silently"
+
+# --- Close: the copy outlives the program, kept by the clipboard manager.
+"$keeper" >"$work/keeper.out" 2>"$work/keeper.log" &
+pids+=($!)
+wait_until 10 grep -qx ready "$work/keeper.out" || fail "the clipboard manager did not start"
+cp "$work/three-lines.txt" "$log"
+copy_history_to_clipboard
+wait_until 20 clipboard_is "$work/three-lines-lf.txt" || fail "the log was not copied"
+xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
+closed_at=$(date +%s%N)
+xdotool key --clearmodifiers alt+F4
+ended() { # gone, or a zombie that this script has not waited for yet
+    local state
+    state=$(ps -o stat= -p "$program_pid") || return 0
+    [[ ${state// /} == Z* ]]
+}
+wait_until 20 ended || fail "the program did not end after its window was closed"
+took_ms=$((($(date +%s%N) - closed_at) / 1000000))
+wait "$program_pid"
+status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+[ "$took_ms" -le 3000 ] || fail "the program took $took_ms ms to end"
+clipboard_is "$work/three-lines-lf.txt" ||
+    fail "after the end the clipboard holds '$(xclip -o -selection clipboard 2>&1 | head -c 200)' ($(cat "$work/keeper.log"))"
+pass "closing hands the copied log to the clipboard manager; ended in $took_ms ms, status 0"
