@@ -1,6 +1,7 @@
 // The beep action, the history log, the countdown and the beep commands, driven through the
 // real main window with a player that records what it was asked to do.
 #include "ModalAnswerer.h"
+#include "SmallDisk.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
 #include "app/Failure.h"
@@ -19,7 +20,6 @@
 #include <QTreeWidget>
 #include <fcntl.h>
 #include <functional>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,38 +87,6 @@ QByteArray readBytes(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
-
-// A 64 KiB disk of its own (a tmpfs; mounting needs the superuser), filled up on request.
-struct SmallDisk
-{
-    QTemporaryDir dir;
-    QString filler = dir.filePath("filler");
-    QString mountError; ///< why it could not be mounted; empty once mounted
-
-    SmallDisk()
-    {
-        if (::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", 0,
-                    "size=64k,mode=0700") != 0)
-            mountError = qt_error_string(errno);
-    }
-    ~SmallDisk()
-    {
-        if (mountError.isEmpty())
-            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
-    }
-    // Takes every free byte; true once the disk said it is full.
-    bool fill() const
-    {
-        const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT, 0600);
-        const QByteArray block(4096, 'f');
-        ssize_t result = 0;
-        while ((result = ::write(fd, block.constData(), size_t(block.size()))) > 0) {
-        }
-        const bool full = result < 0 && errno == ENOSPC;
-        ::close(fd);
-        return full;
-    }
-};
 
 struct BeepWindow : TestWindow
 {
@@ -237,12 +205,12 @@ class TestBeepEngine : public QObject
     {
         QFETCH(int, room);
         SmallDisk disk;
-        if (!disk.mountError.isEmpty())
-            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.mountError));
-        const QString log = disk.dir.filePath("Pingora.txt");
+        if (!disk.isMounted())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
+        const QString log = disk.filePath("Pingora.txt");
         // An earlier line that ends where the disk leaves @p room bytes.
         const QByteArray before = QByteArray(4096 - room - 2, '.') + "\r\n";
-        writeTestFile(disk.dir, "Pingora.txt", before);
+        writeTestFile(log, before);
         QVERIFY(disk.fill());
 
         const QString line = "Beeped at 8/31/2021 3:04:05 PM";
@@ -260,7 +228,7 @@ class TestBeepEngine : public QObject
         QCOMPARE(addedToTheLog(), QByteArray());
 
         // Room again: the next line follows the earlier ones, whole.
-        QVERIFY(QFile::remove(disk.filler));
+        QVERIFY(QFile::remove(disk.fillerPath()));
         IntervalSave::AppendHistoryLine(log, line);
         QCOMPARE(addedToTheLog(), line.toLatin1() + "\r\n");
     }

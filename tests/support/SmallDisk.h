@@ -34,19 +34,27 @@ class SmallDisk
     QString error() const { return m_error; }
     QString path() const { return m_folder.path(); }
 
-    /// Fills the disk to its last byte with a file named "filler".
-    void fill() const
+    QString filePath(const QString& name) const { return m_folder.filePath(name); }
+    /// The file that fill() makes; removing it gives the room back.
+    QString fillerPath() const { return filePath(QStringLiteral("filler")); }
+
+    /// Fills the disk to its last byte with the file fillerPath(); true once the disk said it
+    /// is full.
+    bool fill() const
     {
-        const QByteArray filler = QFile::encodeName(path() + QStringLiteral("/filler"));
+        const QByteArray filler = QFile::encodeName(fillerPath());
         const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (fd < 0)
             qFatal("cannot make %s", filler.constData());
         const QByteArray block(4096, 'x');
         while (::write(fd, block.constData(), size_t(block.size())) > 0) {
         }
-        while (::write(fd, "x", 1) > 0) {
+        ssize_t result = 0;
+        while ((result = ::write(fd, "x", 1)) > 0) {
         }
+        const bool full = result < 0 && errno == ENOSPC;
         ::close(fd);
+        return full;
     }
 
   private:

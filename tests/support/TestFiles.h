@@ -5,15 +5,20 @@
 #include <QString>
 #include <QTemporaryDir>
 
-/// Writes \a content to \a name in \a dir and returns the file's path; the test cannot go on
+/// Writes \a content to the file at \a path and returns the path; the test cannot go on
 /// without it, so a failure ends the test program.
-inline QString writeTestFile(const QTemporaryDir& dir, const QString& name,
-                             const QByteArray& content)
+inline QString writeTestFile(const QString& path, const QByteArray& content)
 {
-    const QString path = dir.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
         file.write(content) != content.size())
         qFatal("cannot write the test file %s", qPrintable(path));
     return path;
+}
+
+/// Writes \a content to \a name in \a dir and returns the file's path.
+inline QString writeTestFile(const QTemporaryDir& dir, const QString& name,
+                             const QByteArray& content)
+{
+    return writeTestFile(dir.filePath(name), content);
 }
