@@ -62,25 +62,33 @@ check "a process it did not start lives on" kill -0 "$bystander_pid"
 # back afterwards; a socket that some other server left without a lock file is never taken
 # or removed.
 x_display_free() { ! test -e "/tmp/.X$1-lock" && ! test -e "/tmp/.X11-unix/X$1"; }
+# Given back: neither the lock file nor the socket of a session's display is still its own
+# (another session running beside this test may have taken the number since).
+x_display_given_back() { # <file with: number socket-inode owner-pid>
+    local number inode owner
+    read -r number inode owner <"$1" || return 1
+    [ "$(tr -d ' \n' <"/tmp/.X$number-lock" 2>/dev/null)" != "$owner" ] &&
+        [ "$(stat -c %i "/tmp/.X11-unix/X$number" 2>/dev/null)" != "$inode" ]
+}
 foreign=100
 until x_display_free "$foreign"; do foreign=$((foreign + 1)); done
 python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' \
     "/tmp/.X11-unix/X$foreign"
 "$session_script" --kwin -- bash -c '
     ok() { "$@" >/dev/null 2>&1 && echo yes || echo no; }
-    cut -d" " -f1 "$PINGORA_SESSION_DIR/x-display" >"$SCRATCH/x-number"
+    cp "$PINGORA_SESSION_DIR/x-display" "$SCRATCH/"
     {
         echo "display $(ok xdpyinfo)"
         echo "wayland $(ok test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY")"
         echo "kwin $(ok dbus-send --session --print-reply --dest=org.kde.KWin /KWin org.freedesktop.DBus.Peer.Ping)"
     } >"$SCRATCH/seen"
 '
-number=$(cat "$scratch/x-number")
+number=$(cut -d' ' -f1 "$scratch/x-display")
 check "KWin's Xwayland answers" grep -qx "display yes" "$scratch/seen"
 check "KWin's Wayland display is there" grep -qx "wayland yes" "$scratch/seen"
 check "KWin answers on the session bus" grep -qx "kwin yes" "$scratch/seen"
 check "KWin's X display is not one another server has" test "$number" != "$foreign"
-check "KWin's X display number is given back" x_display_free "$number"
+check "KWin's X display number is given back" x_display_given_back "$scratch/x-display"
 check "another server's socket is left alone" test -S "/tmp/.X11-unix/X$foreign"
 rm -f "/tmp/.X11-unix/X$foreign"
 
@@ -105,7 +113,7 @@ for kind in --notifications --kwin; do
     check "after SIGKILL ($kind), the session folder is removed" bash -c "! test -e '$(cat "$scratch/session-dir")'"
 done
 check "after SIGKILL, KWin's X display number is given back" \
-    x_display_free "$(cut -d' ' -f1 "$scratch/x-display")"
+    x_display_given_back "$scratch/x-display"
 
 echo "Totals: $failures failed"
 [ "$failures" -eq 0 ]
