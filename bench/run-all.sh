@@ -4,7 +4,7 @@
 #
 # Usage: bench/run-all.sh [build-dir] [-- desktop_bench options, e.g. --quick or --only timing]
 # The build folder defaults to build/ (configured as scripts/build.sh does, if it is missing).
-# The soak lasts SOAK_SECONDS (default 3600). The whole run takes about 85 minutes with the
+# The soak lasts SOAK_SECONDS (default 3600). The whole run takes about 90 minutes with the
 # hour-long soak; results are best on an otherwise idle machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,6 +48,10 @@ echo
 echo "### beep stress: 10 copies beeping every second for 4 minutes on a busy machine"
 "$session" -- "$root/tests/e2e/beep-stress.sh" --copies 10 --seconds 240 --busy 2 \
     "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+echo
+echo "### stalled sound server: one copy beeping every second, the server paused 3 times 20 s and once 45 s"
+"$session" -- "$root/tests/e2e/beep-stress.sh" --stalls "20 20 20 45" --copies 1 --seconds 0 \
+    --busy 0 "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
 echo
 soak_seconds=${SOAK_SECONDS:-3600}
 echo "### soak: one copy beeping every second for $soak_seconds s"

@@ -2,7 +2,7 @@
 # Several copies of the real program beeping every second on one sound server, on a machine
 # kept busy, run inside desktop-session.sh:
 #   beep-stress.sh [--copies N] [--seconds S] [--busy B] [--soak] [--warm-up W]
-#                  <pingora program> <tone-onsets>
+#                  [--stalls "P1 P2 ..."] <pingora program> <tone-onsets>
 # Each copy gets its own settings ("Beep every 1 second", auto beep on at start), history log
 # and null sink on the session's sound server (so that its beeps can be counted apart from
 # the others'), and plays the default sound beside the program. B busy loops (started and
@@ -15,6 +15,11 @@
 # and the sound server's resident memory, and prints how they changed after the first W seconds
 # (default 120: the program's start-up, its first sounds and the server's caches settling), each
 # against its target: flat. A soak never fails on its figures.
+#
+# With --stalls, before the S seconds, the sound server is paused (SIGSTOP, as a suspend or a
+# hung server does) for P1 seconds, then for P2 ..., and after each pause the copies' playback
+# streams left on the server are printed: at most one a copy, the beep playing, is the target.
+# Beeps logged during a pause are not heard.
 set -u
 
 copies=6
@@ -22,6 +27,7 @@ seconds=
 busy=2
 soak=0
 warm_up=120
+stalls=
 while [ $# -gt 0 ]; do
     case "$1" in
     --copies) copies=$2; shift ;;
@@ -29,6 +35,7 @@ while [ $# -gt 0 ]; do
     --busy) busy=$2; shift ;;
     --soak) soak=1 ;;
     --warm-up) warm_up=$2; shift ;;
+    --stalls) stalls=$2; shift ;;
     --) shift; break ;;
     -*) echo "beep-stress: unknown option $1" >&2; exit 64 ;;
     *) break ;;
@@ -44,8 +51,10 @@ mkdir -p "$work"
 
 program_pids=()
 helper_pids=() # busy loops and the recorder
+server_pid=
 cleanup() {
     local pid
+    [ -n "$server_pid" ] && kill -CONT "$server_pid" 2>/dev/null
     for pid in "${helper_pids[@]}" "${program_pids[@]}"; do
         kill -TERM "$pid" 2>/dev/null
     done
@@ -78,6 +87,13 @@ done
 # The session's sound server, found by its private configuration file.
 server_pid=$(pgrep -f -- "$session/pulse-session.pa" | head -n1)
 
+# The playback streams of the process $1 on the sound server.
+streams_of() {
+    pactl list sink-inputs 2>/dev/null | grep -c "application.process.id = \"$1\""
+}
+
+server_rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$server_pid/status" 2>/dev/null; }
+
 # Resident memory (kB), open files, threads and playback streams on the sound server of the
 # first copy, and the sound server's resident memory (kB).
 sample() {
@@ -86,11 +102,29 @@ sample() {
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || return
     threads=$(awk '/^Threads:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || return
     files=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l)
-    streams=$(pactl list sink-inputs 2>/dev/null |
-        grep -c "application.process.id = \"$pid\"")
-    server_rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$server_pid/status" 2>/dev/null)
+    streams=$(streams_of "$pid")
+    server_rss=$(server_rss)
     echo "$SECONDS $rss $files $threads $streams ${server_rss:-0}" >>"$work/samples.txt"
 }
+
+if [ -n "$stalls" ]; then
+    sleep 10 # the copies beeping
+    echo "sound server: $(server_rss) kB resident before the pauses"
+    for pause in $stalls; do
+        kill -STOP "$server_pid"
+        sleep "$pause"
+        kill -CONT "$server_pid"
+        sleep 5 # the server catching up
+        left=0
+        for pid in "${program_pids[@]}"; do
+            left=$((left + $(streams_of "$pid")))
+        done
+        verdict=met
+        ((left > copies)) && verdict="NOT met"
+        echo "after a pause of $pause s: $left playback streams of the copies on the sound" \
+            "server (target at most $copies, the beeps playing: $verdict), server $(server_rss) kB"
+    done
+fi
 
 start=$SECONDS
 : >"$work/samples.txt"
