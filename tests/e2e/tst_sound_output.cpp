@@ -446,6 +446,7 @@ class TestSoundOutput : public QObject
         QTest::addColumn<QString>("last");   // the last request after the sounds
         QTest::addColumn<int>("heard");
         QTest::newRow("streams being made") << true << "" << 1;
+        QTest::newRow("player gone while streams are being made") << true << "end" << 0;
         QTest::newRow("close wins over a waiting sound") << false << "close" << 0;
         QTest::newRow("a failed sound wins over a waiting one") << false << "text.wav" << 0;
     }
@@ -456,25 +457,30 @@ class TestSoundOutput : public QObject
         QFETCH(QString, last);
         QFETCH(int, heard);
         const QString tone = writeTone(QStringLiteral("stall.wav"), {}, 0.15);
-        const QString text = m_dir.filePath(QStringLiteral("text.wav"));
-        QFile notes(text);
-        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a sound\n") > 0);
-        notes.close();
+        QFile text(m_dir.filePath(QStringLiteral("text.wav")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a sound\n") > 0);
+        text.close();
 
-        MediaPlayer fresh;
-        MediaPlayer& player = connected ? m_player : fresh;
+        auto player = std::make_unique<MediaPlayer>();
+        if (connected) {
+            const auto at = Clock::now();
+            player->setUrl(tone);
+            QCOMPARE(waitForTones(at, 1).size(), 1u);
+        }
         const auto at = Clock::now();
         ServerStall stall;
         QVERIFY2(stall.stopped(), "cannot find or stop the session's sound server");
         for (int i = 0; i < 5; ++i) {
-            player.close();
-            player.setUrl(tone);
+            player->close();
+            player->setUrl(tone);
             QTest::qWait(100);
         }
         if (last == QLatin1String("close"))
-            player.close();
+            player->close();
+        else if (last == QLatin1String("end"))
+            player.reset();
         else if (!last.isEmpty())
-            player.setUrl(m_dir.filePath(last));
+            player->setUrl(m_dir.filePath(last));
         QTest::qWait(300);
         stall.resume();
 
