@@ -444,18 +444,18 @@ class TestSoundOutput : public QObject
     {
         QTest::addColumn<bool>("connected"); // before the stall; else the sounds wait for it
         QTest::addColumn<QString>("last");   // the last request after the sounds
-        QTest::addColumn<int>("heard");
-        QTest::newRow("streams being made") << true << "" << 1;
-        QTest::newRow("player gone while streams are being made") << true << "end" << 0;
-        QTest::newRow("close wins over a waiting sound") << false << "close" << 0;
-        QTest::newRow("a failed sound wins over a waiting one") << false << "text.wav" << 0;
+        QTest::addColumn<bool>("heard");
+        QTest::newRow("streams being made") << true << "" << true;
+        QTest::newRow("player gone while streams are being made") << true << "end" << false;
+        QTest::newRow("close wins over a waiting sound") << false << "close" << false;
+        QTest::newRow("a failed sound wins over a waiting one") << false << "text.wav" << false;
     }
 
     void stalledServerKeepsNoStream()
     {
         QFETCH(bool, connected);
         QFETCH(QString, last);
-        QFETCH(int, heard);
+        QFETCH(bool, heard);
         const QString tone = writeTone(QStringLiteral("stall.wav"), {}, 0.15);
         QFile text(m_dir.filePath(QStringLiteral("text.wav")));
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a sound\n") > 0);
@@ -466,6 +466,7 @@ class TestSoundOutput : public QObject
             const auto at = Clock::now();
             player->setUrl(tone);
             QCOMPARE(waitForTones(at, 1).size(), 1u);
+            QTest::qWait(300); // all of it, on a slow machine too
         }
         const auto at = Clock::now();
         ServerStall stall;
@@ -485,7 +486,8 @@ class TestSoundOutput : public QObject
         stall.resume();
 
         QTest::qWait(1500); // for a sound that should not be there, too
-        QCOMPARE(tonesSince(at).size(), std::size_t(heard));
+        // A loaded machine may break a sound up; heard or not is what counts here.
+        QCOMPARE(!tonesSince(at, false).empty(), heard);
         QTRY_COMPARE_WITH_TIMEOUT(streamsOfOurs(), 0, 5000);
     }
 };
