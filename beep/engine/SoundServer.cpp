@@ -87,8 +87,8 @@ void SoundServer::dropConnectionSoon()
         return; // on its way
     m_outOfStep = true;
     // Not from inside libpulse's handling of a stream: run from its loop, with the lock held.
-    // The loop is stopped with the server, so this never runs on a destroyed one; a connect()
-    // before it already made a new connection.
+    // The loop is stopped with the server, so this never runs on a destroyed one; if a
+    // connect() comes first, it replaces the connection and this does nothing.
     pa_mainloop_api_once(
         pa_threaded_mainloop_get_api(m_mainloop),
         [](pa_mainloop_api*, void* self) {
