@@ -4,7 +4,8 @@
 #
 # Usage: bench/run-all.sh [build-dir] [-- desktop_bench options, e.g. --quick or --only timing]
 # The build folder defaults to build/ (configured as scripts/build.sh does, if it is missing).
-# The whole run takes about 35 minutes; results are best on an otherwise idle machine.
+# The soak lasts SOAK_SECONDS (default 3600). The whole run takes about 90 minutes with the
+# hour-long soak; results are best on an otherwise idle machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build"
@@ -48,6 +49,11 @@ echo "### beep stress: 10 copies beeping every second for 4 minutes on a busy ma
 "$session" -- "$root/tests/e2e/beep-stress.sh" --copies 10 --seconds 240 --busy 2 \
     "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
 echo
-echo "### soak: one copy beeping every second for 10 minutes"
-"$session" -- "$root/tests/e2e/beep-stress.sh" --soak --copies 1 --seconds 600 --busy 0 \
+echo "### stalled sound server: one copy beeping every second, the server paused 3 times 20 s and once 45 s"
+"$session" -- "$root/tests/e2e/beep-stress.sh" --stalls "20 20 20 45" --copies 1 --seconds 0 \
+    --busy 0 "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+echo
+soak_seconds=${SOAK_SECONDS:-3600}
+echo "### soak: one copy beeping every second for $soak_seconds s"
+"$session" -- "$root/tests/e2e/beep-stress.sh" --soak --copies 1 --seconds "$soak_seconds" --busy 0 \
     "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true

@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <pulse/context.h>
 #include <pulse/error.h>
+#include <pulse/mainloop-api.h>
 #include <pulse/proplist.h>
 #include <pulse/thread-mainloop.h>
 
@@ -31,7 +32,7 @@ void SoundServer::connect()
 {
     if (m_context) {
         const pa_context_state_t state = pa_context_get_state(m_context);
-        if (PA_CONTEXT_IS_GOOD(state))
+        if (PA_CONTEXT_IS_GOOD(state) && !m_outOfStep)
             return; // ready, or on its way
         dropContext();
     }
@@ -77,6 +78,25 @@ void SoundServer::dropContext()
     pa_context_disconnect(m_context);
     pa_context_unref(m_context);
     m_context = nullptr;
+    m_outOfStep = false;
+}
+
+void SoundServer::dropConnectionSoon()
+{
+    if (m_outOfStep)
+        return; // on its way
+    m_outOfStep = true;
+    // Not from inside libpulse's handling of a stream: run from its loop, with the lock held.
+    // The loop is stopped with the server, so this never runs on a destroyed one; if a
+    // connect() comes first, it replaces the connection and this does nothing.
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(m_mainloop),
+        [](pa_mainloop_api*, void* self) {
+            auto* server = static_cast<SoundServer*>(self);
+            if (server->m_outOfStep)
+                server->dropContext();
+        },
+        this);
 }
 
 ServerLock::ServerLock(const SoundServer& server) : m_mainloop(server.mainloop())

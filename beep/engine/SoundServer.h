@@ -27,6 +27,11 @@ class SoundServer
     void connect();
     /// True when streams can be made. Call with the server locked.
     bool isReady() const;
+    /// The connection is out of step with the server (the server may still make a stream
+    /// unknown here): it is dropped once libpulse is done with the call at hand, and the server
+    /// then ends all of its streams; the next connect() makes a new one. Call with the server
+    /// locked.
+    void dropConnectionSoon();
     /// Called on libpulse's thread, with the server locked, each time a connection becomes
     /// ready. Set before connecting.
     void setOnReady(std::function<void()> onReady) { m_onReady = std::move(onReady); }
@@ -41,6 +46,8 @@ class SoundServer
     pa_threaded_mainloop* m_mainloop = nullptr;
     pa_context* m_context = nullptr;
     std::function<void()> m_onReady;
+    // Set by dropConnectionSoon() until the connection is dropped.
+    bool m_outOfStep = false;
 };
 
 /// Holds the sound server's lock for a scope. libpulse's lock is recursive.

@@ -19,11 +19,43 @@ void done(pa_operation* operation)
         pa_operation_unref(operation);
 }
 
+// A stream that the server did not answer within libpulse's time limit (a server stalled for
+// half a minute) may still be made once the server wakes up, unknown to this side and so never
+// closed: only leaving the server ends it.
+void noteFailure(pa_stream* stream, SoundServer& server)
+{
+    if (pa_stream_get_state(stream) == PA_STREAM_FAILED &&
+        pa_context_errno(pa_stream_get_context(stream)) == PA_ERR_TIMEOUT)
+        server.dropConnectionSoon();
+}
+
+// Looks after a stream given up on while the server was still making it: it cannot be
+// disconnected before the server has answered (libpulse refuses), and once made it would stay
+// on the server for as long as the program is connected. Holds the reference the stream's
+// owner had; disconnects the stream as soon as it is ready and lets go of it once it has
+// ended, by that, by a failure or with the whole connection.
+void closeWhenMade(pa_stream* stream, void* server)
+{
+    switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+        pa_stream_disconnect(stream);
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        noteFailure(stream, *static_cast<SoundServer*>(server));
+        pa_stream_set_state_callback(stream, nullptr, nullptr);
+        pa_stream_unref(stream);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 SoundStream::SoundStream(SoundServer& server, std::unique_ptr<SoundFile> file,
                          const std::atomic<bool>& loop)
-    : m_file(std::move(file)), m_loop(loop)
+    : m_server(server), m_file(std::move(file)), m_loop(loop)
 {
     pa_sample_spec spec{};
     spec.format = PA_SAMPLE_FLOAT32NE;
@@ -37,8 +69,10 @@ SoundStream::SoundStream(SoundServer& server, std::unique_ptr<SoundFile> file,
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "event");
     m_stream = pa_stream_new_with_proplist(server.context(), "Beep", &spec, &map, properties);
     pa_proplist_free(properties);
-    if (m_stream)
-        pa_stream_set_write_callback(m_stream, &SoundStream::onWritable, this);
+    if (!m_stream)
+        return;
+    pa_stream_set_write_callback(m_stream, &SoundStream::onWritable, this);
+    pa_stream_set_state_callback(m_stream, &SoundStream::onState, this);
 }
 
 SoundStream::~SoundStream()
@@ -51,8 +85,18 @@ SoundStream::~SoundStream()
         pa_operation_unref(m_drain);
     }
     pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream)))
+    switch (pa_stream_get_state(m_stream)) {
+    case PA_STREAM_CREATING:
+        // Our reference goes with it.
+        pa_stream_set_state_callback(m_stream, &closeWhenMade, &m_server);
+        return;
+    case PA_STREAM_READY:
         pa_stream_disconnect(m_stream);
+        break;
+    default:
+        break;
+    }
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
     pa_stream_unref(m_stream);
 }
 
@@ -74,6 +118,11 @@ bool SoundStream::start()
 void SoundStream::onWritable(pa_stream*, size_t bytes, void* self)
 {
     static_cast<SoundStream*>(self)->fill(bytes);
+}
+
+void SoundStream::onState(pa_stream* stream, void* self)
+{
+    noteFailure(stream, static_cast<SoundStream*>(self)->m_server);
 }
 
 void SoundStream::onDrained(pa_stream*, int, void* self)

@@ -14,7 +14,8 @@ struct pa_stream;
 ///
 /// The stream is this object's own: create, start and destroy it with the server locked.
 /// The destructor takes every callback and pending operation back from libpulse, so nothing
-/// of libpulse can call into a destroyed stream.
+/// of libpulse can call into a destroyed stream, and leaves nothing on the server: a stream
+/// that the server is still making is closed as soon as it is made.
 class SoundStream
 {
   public:
@@ -32,11 +33,13 @@ class SoundStream
 
   private:
     static void onWritable(pa_stream* stream, size_t bytes, void* self);
+    static void onState(pa_stream* stream, void* self);
     static void onDrained(pa_stream* stream, int success, void* self);
     void fill(size_t bytes);
     void endOfSound();
     void leaveServer();
 
+    SoundServer& m_server;
     std::unique_ptr<SoundFile> m_file;
     const std::atomic<bool>& m_loop;
     pa_stream* m_stream = nullptr;

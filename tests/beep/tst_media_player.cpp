@@ -11,6 +11,8 @@
 #include "ToneWav.h"
 #include "app/Failure.h"
 #include "beep/MediaPlayer.h"
+#include "beep/SoundPlayback.h"
+#include "beep/SoundRequest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -159,6 +161,20 @@ class TestMediaPlayer : public QObject
     {
         MediaPlayer player;
         player.setUrl(QString()); // no failure, nothing to play
+    }
+
+    void eachRequestIsActedOnOnce()
+    {
+        // Every request is posted to the sound thread, which may find a newer one already
+        // acted on: acting again would start the sound again.
+        auto request = std::make_shared<SoundRequest>();
+        SoundPlayback playback(request);
+        QSignalSpy applied(&playback, &SoundPlayback::applied);
+        playback.apply();  // nothing asked for yet
+        ++request->serial; // a close
+        playback.apply();
+        playback.apply();
+        QCOMPARE(applied.count(), 1);
     }
 
     void badFilesNeverHoldUpTheWindow_data()

@@ -88,6 +88,11 @@ class TestSoundFile : public QObject
                     chunk("fact", QByteArray(4, 0)) + chunk("data", bytesOf<qint16>({8192})) +
                     chunk("LIST", "tail"))
             << std::vector<float>{0.25f};
+        constexpr int most = SoundFile::kMaxChannels; // as many as a stream can have
+        QTest::newRow("most channels")
+            << riff(fmt(1, most, 8000, 16, 2 * most) +
+                    chunk("data", bytesOf<qint16>({8192}).repeated(most)))
+            << std::vector<float>(most, 0.25f);
     }
 
     void samplesArriveIntact()
@@ -178,6 +183,12 @@ class TestSoundFile : public QObject
             << "%1 holds no sound that can be played";
         QTest::newRow("no channels")
             << writeFile(riff(fmt(1, 0, 8000, 16, 2) + chunk("data", QByteArray(8, 0))), "c.wav")
+            << "%1 holds no sound that can be played";
+        constexpr int tooMany = SoundFile::kMaxChannels + 1;
+        QTest::newRow("too many channels")
+            << writeFile(riff(fmt(1, tooMany, 8000, 16, 2 * tooMany) +
+                              chunk("data", QByteArray(2 * tooMany, 0))),
+                         "many.wav")
             << "%1 holds no sound that can be played";
         QTest::newRow("not really wavpack") << writeFile("wvpk and nothing else", "fake.wv")
                                             << "%1 holds no sound that can be played";

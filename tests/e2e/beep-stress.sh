@@ -1,7 +1,8 @@
 #!/bin/bash
 # Several copies of the real program beeping every second on one sound server, on a machine
 # kept busy, run inside desktop-session.sh:
-#   beep-stress.sh [--copies N] [--seconds S] [--busy B] [--soak] <pingora program> <tone-onsets>
+#   beep-stress.sh [--copies N] [--seconds S] [--busy B] [--soak] [--warm-up W]
+#                  [--stalls "P1 P2 ..."] <pingora program> <tone-onsets>
 # Each copy gets its own settings ("Beep every 1 second", auto beep on at start), history log
 # and null sink on the session's sound server (so that its beeps can be counted apart from
 # the others'), and plays the default sound beside the program. B busy loops (started and
@@ -9,26 +10,39 @@
 # of what), the beeps logged and the beeps heard, and fails if any copy died, logged clearly
 # fewer beeps than the seconds it ran, or was heard clearly fewer times than it logged.
 #
-# With --soak (use --copies 1) it also samples the program's resident memory, open files and
-# threads every 10 s and prints their growth per hour.
+# With --soak (use --copies 1; S defaults to an hour then) it also samples, every 10 s, the
+# first copy's resident memory, open files, threads and playback streams on the sound server,
+# and the sound server's resident memory, and prints how they changed after the first W seconds
+# (default 120: the program's start-up, its first sounds and the server's caches settling), each
+# against its target: flat. A soak never fails on its figures.
+#
+# With --stalls, before the S seconds, the sound server is paused (SIGSTOP, as a suspend or a
+# hung server does) for P1 seconds, then for P2 ..., and after each pause the copies' playback
+# streams left on the server are printed: at most one a copy, the beep playing, is the target.
+# Beeps logged during a pause are not heard.
 set -u
 
 copies=6
-seconds=60
+seconds=
 busy=2
 soak=0
+warm_up=120
+stalls=
 while [ $# -gt 0 ]; do
     case "$1" in
     --copies) copies=$2; shift ;;
     --seconds) seconds=$2; shift ;;
     --busy) busy=$2; shift ;;
     --soak) soak=1 ;;
+    --warm-up) warm_up=$2; shift ;;
+    --stalls) stalls=$2; shift ;;
     --) shift; break ;;
     -*) echo "beep-stress: unknown option $1" >&2; exit 64 ;;
     *) break ;;
     esac
     shift
 done
+[ -n "$seconds" ] || seconds=$((soak ? 3600 : 60))
 program=${1:?usage: beep-stress.sh [options] <pingora program> <tone-onsets>}
 tone_onsets=${2:?usage: beep-stress.sh [options] <pingora program> <tone-onsets>}
 session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
@@ -37,8 +51,10 @@ mkdir -p "$work"
 
 program_pids=()
 helper_pids=() # busy loops and the recorder
+server_pid=
 cleanup() {
     local pid
+    [ -n "$server_pid" ] && kill -CONT "$server_pid" 2>/dev/null
     for pid in "${helper_pids[@]}" "${program_pids[@]}"; do
         kill -TERM "$pid" 2>/dev/null
     done
@@ -68,15 +84,47 @@ for ((i = 0; i < busy; i++)); do
     helper_pids+=($!)
 done
 
-# Resident memory (kB), open files and threads of the first copy.
+# The session's sound server, found by its private configuration file.
+server_pid=$(pgrep -f -- "$session/pulse-session.pa" | head -n1)
+
+# The playback streams of the process $1 on the sound server.
+streams_of() {
+    pactl list sink-inputs 2>/dev/null | grep -c "application.process.id = \"$1\""
+}
+
+server_rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$server_pid/status" 2>/dev/null; }
+
+# Resident memory (kB), open files, threads and playback streams on the sound server of the
+# first copy, and the sound server's resident memory (kB).
 sample() {
     local pid=${program_pids[0]}
-    local rss threads files
+    local rss threads files streams server_rss
     rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || return
     threads=$(awk '/^Threads:/ { print $2 }' "/proc/$pid/status" 2>/dev/null) || return
     files=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l)
-    echo "$SECONDS $rss $files $threads" >>"$work/samples.txt"
+    streams=$(streams_of "$pid")
+    server_rss=$(server_rss)
+    echo "$SECONDS $rss $files $threads $streams ${server_rss:-0}" >>"$work/samples.txt"
 }
+
+if [ -n "$stalls" ]; then
+    sleep 10 # the copies beeping
+    echo "sound server: $(server_rss) kB resident before the pauses"
+    for pause in $stalls; do
+        kill -STOP "$server_pid"
+        sleep "$pause"
+        kill -CONT "$server_pid"
+        sleep 5 # the server catching up
+        left=0
+        for pid in "${program_pids[@]}"; do
+            left=$((left + $(streams_of "$pid")))
+        done
+        verdict=met
+        ((left > copies)) && verdict="NOT met"
+        echo "after a pause of $pause s: $left playback streams of the copies on the sound" \
+            "server (target at most $copies, the beeps playing: $verdict), server $(server_rss) kB"
+    done
+fi
 
 start=$SECONDS
 : >"$work/samples.txt"
@@ -128,18 +176,43 @@ echo "died: $died of $copies"
 echo "beeps logged: $logged (copies that logged under 80 % of the seconds: $short)"
 echo "beeps heard: $heard (copies with a beep not heard: $unheard)"
 if ((soak)); then
-    awk '
-        { t[NR] = $1; r[NR] = $2; f[NR] = $3; h[NR] = $4 }
+    awk -v start="$start" -v warm_up="$warm_up" '
+        # Least-squares slope of column c against time over the samples after the warm-up, in
+        # MB/h of the kB sampled, and its standard error.
+        function slope(c,    i, st, sv, mt, mv, num, den, res, b) {
+            st = sv = num = den = res = 0
+            for (i = 1; i <= n; i++) { st += t[i]; sv += v[i, c] }
+            mt = st / n; mv = sv / n
+            for (i = 1; i <= n; i++) { num += (t[i] - mt) * (v[i, c] - mv); den += (t[i] - mt) ^ 2 }
+            b = num / den
+            for (i = 1; i <= n; i++) res += (v[i, c] - mv - b * (t[i] - mt)) ^ 2
+            se = sqrt(res / (n - 2) / den) * 3600 * 1024 / 1e6
+            return b * 3600 * 1024 / 1e6
+        }
+        function most(c,    i, m) { m = v[1, c]; for (i = 2; i <= n; i++) if (v[i, c] > m) m = v[i, c]; return m }
+        # Flat: under 0.1 MB/h (under 1 GB in a year) or no more than the scatter makes.
+        function memory(what, c,    g) {
+            g = slope(c)
+            printf "soak: %s %.1f MiB after the warm-up, %.1f MiB at last, growth %+.2f MB/h (+-%.2f): %s\n",
+                what, v[1, c] / 1024, v[n, c] / 1024, g, se,
+                (g < 0.1 || g < 2 * se) ? "flat, met" : "GROWS, target flat (under 0.1 MB/h) not met"
+        }
+        function count(what, c, target,    verdict) {
+            verdict = (most(c) <= target) ? "met" : "NOT met"
+            printf "soak: %s %d after the warm-up, %d at last, %d at most: target at most %d, %s\n",
+                what, v[1, c], v[n, c], most(c), target, verdict
+        }
+        $1 - start >= warm_up { n++; t[n] = $1; for (c = 2; c <= NF; c++) v[n, c] = $c }
         END {
-            if (NR < 3) { print "soak: too few samples"; exit }
-            # Least-squares slope of resident memory against time, per hour.
-            for (i = 1; i <= NR; i++) { st += t[i]; sr += r[i] }
-            mt = st / NR; mr = sr / NR
-            for (i = 1; i <= NR; i++) { num += (t[i] - mt) * (r[i] - mr); den += (t[i] - mt) ^ 2 }
-            printf "soak: resident memory %.1f MiB at first, %.1f MiB at last, growth %+.2f MB/h\n",
-                r[1] / 1024, r[NR] / 1024, num / den * 3600 * 1024 / 1e6
-            printf "soak: open files %d at first, %d at last; threads %d at first, %d at last\n",
-                f[1], f[NR], h[1], h[NR]
+            if (n < 3) { print "soak: too few samples after the warm-up"; exit }
+            printf "soak: %d samples over %d s after a warm-up of %d s\n", n, t[n] - t[1], warm_up
+            memory("resident memory", 2)
+            # Files and threads: as many as after the warm-up, whatever the program keeps open.
+            count("open files", 3, v[1, 3])
+            count("threads", 4, v[1, 4])
+            # Streams: the beep playing, if any; none left behind.
+            count("playback streams on the sound server", 5, 1)
+            memory("sound server resident memory", 6)
         }' "$work/samples.txt"
 fi
 ((died == 0 && short == 0 && unheard == 0))
