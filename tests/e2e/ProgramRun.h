@@ -39,7 +39,10 @@ class ProgramRun
     /// A place of the main window (\a inWindow, within its client area) on the screen.
     QPoint onScreen(QPoint inWindow) const
     {
-        return XDesktop::windowInfo(m_mainWindow)->geometry.topLeft() + inWindow;
+        return XDesktop::windowInfo(m_mainWindow)
+                   .value_or(XDesktop::WindowInfo{})
+                   .geometry.topLeft() +
+               inWindow;
     }
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     /// Waits for the program to end by itself; true if it ended with exit code 0.
