@@ -1,9 +1,9 @@
 #include "app/Form1.h"
-#include "app/MainLoop.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramFile.h"
-#include "app/WindowSystem.h"
 #include "beep/MediaPlayer.h"
+#include "core/MainLoop.h"
+#include "core/ProductInfo.h"
+#include "core/ProgramFile.h"
+#include "core/WindowSystem.h"
 
 #include <QApplication>
 

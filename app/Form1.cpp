@@ -1,14 +1,14 @@
 #include "app/Form1.h"
 
-#include "app/ErrorTrap.h"
 #include "app/Form1Layout.h"
-#include "app/WindowTimer.h"
 #include "appearance/BackColor.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/StyleSheetSkin.h"
 #include "beep/Captions.h"
 #include "beep/MediaPlayer.h"
 #include "beep/RowChoiceWatch.h"
+#include "core/ErrorTrap.h"
+#include "core/WindowTimer.h"
 #include "desktop/cSysTray.h"
 
 #include <QCheckBox>

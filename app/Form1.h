@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Platform.h"
-#include "app/SettingsStore.h"
+#include "core/Platform.h"
+#include "core/SettingsStore.h"
 
 #include <QWidget>
 

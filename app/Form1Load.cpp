@@ -1,12 +1,12 @@
-#include "app/ErrorTrap.h"
 #include "app/Form1.h"
-#include "app/Main.h"
-#include "app/MainLoop.h"
-#include "app/NameRules.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramFile.h"
-#include "app/WindowTimer.h"
 #include "beep/Captions.h"
+#include "core/ErrorTrap.h"
+#include "core/Main.h"
+#include "core/MainLoop.h"
+#include "core/NameRules.h"
+#include "core/ProductInfo.h"
+#include "core/ProgramFile.h"
+#include "core/WindowTimer.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,11 +1,11 @@
-#include "app/ErrorTrap.h"
 #include "app/Form1.h"
-#include "app/NameRules.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/CursorFile.h"
 #include "appearance/HelpMessage.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/SkinEngine.h"
+#include "core/ErrorTrap.h"
+#include "core/NameRules.h"
 #include "resources/ProgramIcon.h"
 
 #include <QApplication>

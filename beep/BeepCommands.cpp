@@ -1,12 +1,12 @@
-#include "app/ErrorTrap.h"
 #include "app/Form1.h"
-#include "app/Main.h"
-#include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/Captions.h"
 #include "beep/IntervalSave.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"
+#include "core/ErrorTrap.h"
+#include "core/Main.h"
+#include "core/WindowTimer.h"
 
 #include <QGroupBox>
 #include <QLineEdit>

@@ -1,11 +1,11 @@
-#include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
-#include "app/Main.h"
-#include "app/MainLoop.h"
-#include "app/WindowTimer.h"
 #include "beep/Captions.h"
 #include "beep/IntervalSave.h"
+#include "core/ErrorTrap.h"
+#include "core/Failure.h"
+#include "core/Main.h"
+#include "core/MainLoop.h"
+#include "core/WindowTimer.h"
 
 #include <QGroupBox>
 #include <QProgressBar>

@@ -1,8 +1,8 @@
-#include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
 #include "app/Form1Layout.h"
 #include "beep/IntervalCatalogue.h"
+#include "core/ErrorTrap.h"
+#include "core/Failure.h"
 
 #include <QScopedValueRollback>
 #include <QTreeWidget>

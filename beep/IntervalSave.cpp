@@ -1,10 +1,10 @@
 #include "beep/IntervalSave.h"
 
-#include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
-#include "app/NameRules.h"
 #include "beep/MediaPlayer.h"
+#include "core/ErrorTrap.h"
+#include "core/Failure.h"
+#include "core/NameRules.h"
 
 #include <QDir>
 #include <QFile>

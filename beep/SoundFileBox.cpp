@@ -1,5 +1,5 @@
 #include "app/Form1.h"
-#include "app/ProgramFile.h"
+#include "core/ProgramFile.h"
 
 #include <QLineEdit>
 

@@ -8,7 +8,7 @@
 // and, in that private session only, the start of a viewer of its own for the view command.
 // It never fails: it measures.
 #include "app/Form1.h"
-#include "app/SettingsStore.h"
+#include "core/SettingsStore.h"
 #include "history/HistoryCommands.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "app/ErrorTrap.h"
 #include "app/Form1.h"
-#include "app/ProductInfo.h"
-#include "app/WindowSystem.h"
+#include "core/ErrorTrap.h"
+#include "core/ProductInfo.h"
+#include "core/WindowSystem.h"
 #include "desktop/cSysTray.h"
 
 #include <QEvent>

@@ -1,8 +1,8 @@
 #include "desktop/RegStuff.h"
 
-#include "app/AtomicFile.h"
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
+#include "core/AtomicFile.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "app/Form1.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "desktop/mStartUp.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "desktop/mStartUp.h"
 
-#include "app/Failure.h"
-#include "app/ProgramFile.h"
+#include "core/Failure.h"
+#include "core/ProgramFile.h"
 #include "desktop/RegStuff.h"
 
 namespace mStartUp {

@@ -1,10 +1,10 @@
 #include "history/HistoryCommands.h"
 
-#include "app/ErrorTrap.h"
-#include "app/Failure.h"
 #include "app/Form1.h"
-#include "app/Main.h"
-#include "app/NameRules.h"
+#include "core/ErrorTrap.h"
+#include "core/Failure.h"
+#include "core/Main.h"
+#include "core/NameRules.h"
 #include "history/DesktopText.h"
 #include "history/RichTextBox.h"
 

@@ -1,6 +1,6 @@
 #include "history/RichTextBox.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "history/Background.h"
 #include "history/DesktopText.h"
 

@@ -14,12 +14,12 @@ set(PINGORA_VENDOR "Team Wrenfield")
 set(PINGORA_INSTALL_PROGRAM_DIR lib/pingora
     CACHE STRING "Program folder below the install prefix: the executable and its own files")
 
-# Addresses are written once, in app/ProductInfo.h.
+# Addresses are written once, in core/ProductInfo.h.
 function(pingora_read_product_info name variable)
-    file(STRINGS ${CMAKE_SOURCE_DIR}/app/ProductInfo.h line REGEX "${name} = ")
+    file(STRINGS ${CMAKE_SOURCE_DIR}/core/ProductInfo.h line REGEX "${name} = ")
     string(REGEX REPLACE ".*QStringLiteral\\(\"([^\"]+)\"\\).*" "\\1" value "${line}")
     if(value STREQUAL "" OR value STREQUAL line)
-        message(FATAL_ERROR "cannot read ${name} from app/ProductInfo.h")
+        message(FATAL_ERROR "cannot read ${name} from core/ProductInfo.h")
     endif()
     set(${variable} "${value}" PARENT_SCOPE)
 endfunction()

@@ -2,10 +2,10 @@
 // settings, the interval list and the end of the program.
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
-#include "app/NameRules.h"
-#include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/RowChoiceWatch.h"
+#include "core/NameRules.h"
+#include "core/WindowTimer.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,10 +1,10 @@
 #include "FormLikeWindow.h"
 #include "RecordingSkinEngine.h"
 
-#include "app/Failure.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/BackColor.h"
 #include "appearance/StyleSheetSkin.h"
+#include "core/Failure.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "CursorBuilder.h"
-#include "app/Failure.h"
 #include "appearance/CursorFile.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>

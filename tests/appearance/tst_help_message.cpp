@@ -1,5 +1,5 @@
-#include "app/ProductInfo.h"
 #include "appearance/HelpMessage.h"
+#include "core/ProductInfo.h"
 
 #include <QApplication>
 #include <QMessageBox>

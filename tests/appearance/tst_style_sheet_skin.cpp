@@ -1,7 +1,7 @@
 #include "TestFiles.h"
-#include "app/Failure.h"
 #include "appearance/SkinFile.h"
 #include "appearance/StyleSheetSkin.h"
+#include "core/Failure.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -4,12 +4,12 @@
 #include "SmallDisk.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
-#include "app/Failure.h"
-#include "app/WindowTimer.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/IntervalSave.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"
+#include "core/Failure.h"
+#include "core/WindowTimer.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>

@@ -9,10 +9,10 @@
 #include "RetryTimed.h"
 #include "TestFiles.h"
 #include "ToneWav.h"
-#include "app/Failure.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundPlayback.h"
 #include "beep/SoundRequest.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // program path (any bytes), that it passes the desktop-entry validator, that a failed write is
 // reported and a failed removal is silent.
 
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramFile.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
+#include "core/ProgramFile.h"
 #include "desktop/RegStuff.h"
 #include "desktop/mStartUp.h"
 

@@ -2,8 +2,8 @@
 // clipboard and clear, with the boxes they show and the statement numbers of their reports.
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
-#include "app/Failure.h"
 #include "beep/IntervalSave.h"
+#include "core/Failure.h"
 #include "history/HistoryCommands.h"
 #include "history/RichTextBox.h"
 

@@ -1,5 +1,5 @@
-#include "app/ProductInfo.h"
 #include "appearance/CursorFile.h"
+#include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
 
 #include <QColor>

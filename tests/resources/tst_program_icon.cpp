@@ -1,5 +1,5 @@
+#include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
-#include "app/ProductInfo.h"
 
 #include <QDir>
 #include <QSet>

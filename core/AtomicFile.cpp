@@ -1,6 +1,6 @@
-#include "app/AtomicFile.h"
+#include "core/AtomicFile.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QDateTime>
 #include <QDir>

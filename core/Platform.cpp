@@ -1,8 +1,8 @@
-#include "app/Platform.h"
+#include "core/Platform.h"
 
-#include "app/Failure.h"
-#include "app/MainLoop.h"
-#include "app/ProgramFile.h"
+#include "core/Failure.h"
+#include "core/MainLoop.h"
+#include "core/ProgramFile.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

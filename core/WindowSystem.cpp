@@ -1,4 +1,4 @@
-#include "app/WindowSystem.h"
+#include "core/WindowSystem.h"
 
 #include <QFile>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
-#include "app/NameRules.h"
+#include "core/NameRules.h"
 
-#include "app/Main.h"
+#include "core/Main.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 #include <QDir>
 #include <QtGlobal>

@@ -1,7 +1,7 @@
-#include "app/Main.h"
+#include "core/Main.h"
 
-#include "app/Failure.h"
-#include "app/MainLoop.h"
+#include "core/Failure.h"
+#include "core/MainLoop.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>

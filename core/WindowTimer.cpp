@@ -1,4 +1,4 @@
-#include "app/WindowTimer.h"
+#include "core/WindowTimer.h"
 
 #include <QScopedValueRollback>
 

@@ -1,4 +1,4 @@
-#include "app/ProgramFile.h"
+#include "core/ProgramFile.h"
 
 #include <QFile>
 #include <climits>

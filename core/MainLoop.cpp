@@ -1,4 +1,4 @@
-#include "app/MainLoop.h"
+#include "core/MainLoop.h"
 
 #include <QApplication>
 #include <QThread>

@@ -1,8 +1,8 @@
-#include "app/ErrorTrap.h"
-#include "app/NameRules.h"
+#include "core/ErrorTrap.h"
+#include "core/NameRules.h"
 
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
 
 #include <QApplication>
 #include <QMessageBox>
