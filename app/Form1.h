@@ -1,5 +1,6 @@
 #pragma once
 
+#include "beep/IntervalSave.h"
 #include "core/Platform.h"
 #include "core/SettingsStore.h"
 
@@ -101,6 +102,8 @@ class Form1 : public QWidget
     void PushButton5_Click();
     /// "Beep Now (Test)".
     void PushButton6_Click();
+    /// One beep of the sound in the sound file box, logged in the history log.
+    void beepNow(IntervalSave::Beep kind = IntervalSave::Beep::Requested);
     /// "Test Beep Sound".
     void PushButton4_Click();
     /// "Change Beep Sound File".

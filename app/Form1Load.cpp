@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Locations.h"
 #include "beep/Captions.h"
 #include "core/ErrorTrap.h"
 #include "core/Main.h"

@@ -1,6 +1,5 @@
 #include "beep/IntervalSave.h"
 
-#include "app/Form1.h"
 #include "beep/MediaPlayer.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
@@ -9,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
@@ -18,6 +16,9 @@
 #include <unistd.h>
 
 namespace {
+
+// The error report's location text of the beep action.
+const QString kBeepNowLocation = QStringLiteral("in Belvane2021/08/31.IntervalSave.BeepNow ");
 
 QString systemError(int error)
 {
@@ -104,17 +105,17 @@ QString longTimeFormat(const QLocale& locale)
 // unreadable file) fails the same way at every beep: on the shortest interval a timed beep
 // would show the same report every second. Such a failure is reported once for a run of timed
 // beeps of the same file.
-void startSound(Form1& form, IntervalSave::Beep kind)
+void startSound(const IntervalSave::BeepParts& parts, IntervalSave::Beep kind)
 {
-    const QString path = form.Text2->text();
+    const QString path = parts.soundPath();
     try {
-        form.WindowsMediaPlayer1->setUrl(path);
-        form.PlayerFailureReported.clear();
+        parts.player.setUrl(path);
+        parts.playerFailureReported.clear();
     } catch (...) {
         if (kind == IntervalSave::Beep::Timed) {
-            if (path == form.PlayerFailureReported)
+            if (path == parts.playerFailureReported)
                 return;
-            form.PlayerFailureReported = path;
+            parts.playerFailureReported = path;
         }
         throw;
     }
@@ -201,20 +202,20 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
                           .arg(logPath, systemError(errno)));
 }
 
-void IntervalSave::BeepNow(Form1& form, Beep kind)
+void IntervalSave::BeepNow(const BeepParts& parts, Beep kind)
 {
     // A beep of another file ends a run of beeps that failed the same way.
-    if (form.Text2->text() != form.PlayerFailureReported)
-        form.PlayerFailureReported.clear();
-    ErrorTrap trap(Locations::kBeepNow);
+    if (parts.soundPath() != parts.playerFailureReported)
+        parts.playerFailureReported.clear();
+    ErrorTrap trap(kBeepNowLocation);
     auto append = [&](const QString& prefix) {
-        AppendHistoryLine(form.HistoryLogPath, prefix + DateTimeText(form.platform().now()));
+        AppendHistoryLine(parts.logPath, prefix + DateTimeText(parts.now()));
     };
-    if (trap.test(100, [&] { return !form.Text2->text().isEmpty(); })) {
-        if (trap.test(102, [&] { return FindsBeepFile(form.Text2->text()); })) {
-            trap.run(104, [&] { form.WindowsMediaPlayer1->setLoop(false); });
-            trap.run(106, [&] { form.WindowsMediaPlayer1->close(); });
-            trap.run(108, [&] { startSound(form, kind); });
+    if (trap.test(100, [&] { return !parts.soundPath().isEmpty(); })) {
+        if (trap.test(102, [&] { return FindsBeepFile(parts.soundPath()); })) {
+            trap.run(104, [&] { parts.player.setLoop(false); });
+            trap.run(106, [&] { parts.player.close(); });
+            trap.run(108, [&] { startSound(parts, kind); });
             trap.run(110, [&] { append(kBeepedAt); });
         } else {
             trap.run(112, [&] { append(kFileNotFound); });

@@ -3,8 +3,9 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <functional>
 
-class Form1;
+class MediaPlayer;
 
 /// The beep action and the history log it writes.
 namespace IntervalSave {
@@ -21,11 +22,28 @@ enum class Beep {
     Timed,     ///< the countdown
 };
 
-/// Performs one beep: plays the sound file named in the window's sound file box once and
-/// appends a line to the history log saying so, or why it did not. Reports its own failures,
-/// except that timed beeps in a row of the same file report the player's failure to open it
-/// once, not at every beep; a beep that plays, or a beep of another file, ends the row.
-void BeepNow(Form1& form, Beep kind = Beep::Requested);
+/// What one beep works with, lent by the main window for the length of the beep.
+struct BeepParts
+{
+    /// The sound file box's text, read afresh at each step: a report's modal box lets the user
+    /// change it in between.
+    std::function<QString()> soundPath;
+    /// The player that plays the sound.
+    MediaPlayer& player;
+    /// The full path of the history log.
+    QString logPath;
+    /// The clock that dates the log line.
+    std::function<QDateTime()> now;
+    /// The sound file whose player failure a timed beep reported, until a beep plays or a beep
+    /// of another file comes; timed beeps of that file do not report it again.
+    QString& playerFailureReported;
+};
+
+/// Performs one beep: plays the sound file named by @p parts once and appends a line to the
+/// history log saying so, or why it did not. Reports its own failures, except that timed beeps
+/// in a row of the same file report the player's failure to open it once, not at every beep;
+/// a beep that plays, or a beep of another file, ends the row.
+void BeepNow(const BeepParts& parts, Beep kind = Beep::Requested);
 
 /// Appends @p line and CR LF to the log at @p logPath in one write, creating the file (readable
 /// and writable by its owner only) when missing. A symbolic link at the log's own path is not

@@ -24,7 +24,7 @@ void setParentWindow(QWidget* window);
 /// Runs a handler's numbered statements so that none stops the handler: a statement that
 /// throws is reported with its number and the handler continues with the next statement.
 ///
-///     ErrorTrap trap(u"in Belvane2021/08/31.Form1.PushButton5_Click ");
+///     ErrorTrap trap(u"in Belvane2021/08/31.IntervalSave.BeepNow ");
 ///     if (trap.test(100, [&] { return ...; })) {
 ///         trap.run(102, [&] { ... });
 ///
@@ -60,22 +60,3 @@ class ErrorTrap
     bool m_hasPendingFailure = false;
     ErrorTrap* m_outer = nullptr;
 };
-
-/// Location texts of the reporting handlers, written once.
-namespace Locations {
-inline const QString kFormLoad = QStringLiteral("in Belvane2021/08/31.Form1.Form_Load ");
-inline const QString kFormQueryUnload =
-    QStringLiteral("in Belvane2021/08/31.Form1.Form_QueryUnload ");
-inline const QString kTimer1 = QStringLiteral("in Belvane2021/08/31.Form1.Timer1 ");
-inline const QString kPushButton1 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton1_Click ");
-inline const QString kPushButton3 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton3_Click ");
-inline const QString kPushButton4 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton4_Click ");
-inline const QString kPushButton5 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton5_Click ");
-inline const QString kPushButton6 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton6_Click ");
-inline const QString kPushButton8 = QStringLiteral("in Belvane2021/08/31.Form1.PushButton8_Click ");
-inline const QString kPushButton11 =
-    QStringLiteral("in Belvane2021/08/31.Form1.PushButton11_Click ");
-inline const QString kPushButton12 =
-    QStringLiteral("in Belvane2021/08/31.Form1.PushButton12_Click ");
-inline const QString kBeepNow = QStringLiteral("in Belvane2021/08/31.IntervalSave.BeepNow ");
-} // namespace Locations

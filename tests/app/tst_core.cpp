@@ -2,6 +2,7 @@
 #include "ModalAnswerer.h"
 #include "SmallDisk.h"
 #include "TestFiles.h"
+#include "app/Locations.h"
 #include "beep/IntervalSave.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"

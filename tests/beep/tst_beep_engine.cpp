@@ -261,15 +261,15 @@ class TestBeepEngine : public QObject
         const QString sound = makeFile(window.root.filePath("my tone.wav"));
 
         form.Text2->setText("");
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         form.Text2->setText("   ");
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         form.Text2->setText(window.root.filePath("missing.wav"));
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         QVERIFY(window.player->calls.isEmpty());
         form.Text2->setText(sound);
-        IntervalSave::BeepNow(form);
-        IntervalSave::BeepNow(form);
+        form.beepNow();
+        form.beepNow();
         QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound, "loop 0",
                                                     "close", "url " + sound}));
         QCOMPARE(logLines(form.HistoryLogPath),
@@ -285,13 +285,13 @@ class TestBeepEngine : public QObject
         Form1& form = window.start("Beep every 5 minutes", false);
         QDir().mkpath(form.HistoryLogPath); // the log's path is a folder
         ModalAnswerer answerer;
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         QCOMPARE(answerer.reportedLines(), QList<int>{110});
         QVERIFY(
             answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
         QCOMPARE(window.player->calls.size(), 3); // the sound was still played
         QDir().rmdir(form.HistoryLogPath);
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
     }
 
@@ -310,7 +310,7 @@ class TestBeepEngine : public QObject
             form.Text2->setText(path);
             const qsizetype before = answerer.reportedLines().size();
             for (int beep = 0; beep < beeps; ++beep)
-                timed ? form.Timer1_Timer() : IntervalSave::BeepNow(form);
+                timed ? form.Timer1_Timer() : form.beepNow();
             return answerer.reportedLines().size() - before;
         };
         QCOMPARE(reports(wildcard, 3), 1);

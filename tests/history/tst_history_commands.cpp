@@ -358,7 +358,7 @@ class HistoryCommandsTest : public QObject
         QVERIFY(window.openedUrls.isEmpty());
 
         // The next beep starts a new log of one line.
-        IntervalSave::BeepNow(form);
+        form.beepNow();
         QCOMPARE(readFile(form.HistoryLogPath).count("\r\n"), 1);
     }
 };

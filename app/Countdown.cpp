@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Locations.h"
 #include "beep/Captions.h"
 #include "beep/IntervalSave.h"
 #include "core/ErrorTrap.h"
@@ -57,7 +58,7 @@ void Form1::Timer1_Timer()
         trap.run(120, [&] { SavedCaption = Frame1->title(); });
         trap.run(122, [&] { Frame1->setTitle(Captions::kBeepRunning); });
         trap.run(124, [&] { MainLoop::DoEvents(); });
-        trap.run(126, [&] { IntervalSave::BeepNow(*this, IntervalSave::Beep::Timed); });
+        trap.run(126, [&] { beepNow(IntervalSave::Beep::Timed); });
         trap.run(128, [&] {
             Frame1->setTitle(Captions::kAutoBeepCompletePrefix +
                              IntervalSave::DateTimeText(m_platform.now()));

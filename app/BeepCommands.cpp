@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Locations.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/Captions.h"
 #include "beep/IntervalSave.h"
@@ -44,7 +45,7 @@ void Form1::PushButton6_Click()
     trap.run(100, [&] { keptCaption = Frame1->title(); });
     trap.run(102, [&] { Frame1->setTitle(Captions::kBeeping); });
     trap.run(104, [&] { Pointer->setBusy(); });
-    trap.run(106, [&] { IntervalSave::BeepNow(*this); });
+    trap.run(106, [&] { beepNow(IntervalSave::Beep::Requested); });
     trap.run(108, [&] { Pointer->setDefault(); });
     trap.run(110, [&] {
         ProgressBar1->setValue(0);
@@ -52,6 +53,16 @@ void Form1::PushButton6_Click()
     });
     trap.run(112, [&] { Main::WaitSeconds(5); });
     trap.run(114, [&] { Frame1->setTitle(keptCaption); });
+}
+
+void Form1::beepNow(IntervalSave::Beep kind)
+{
+    IntervalSave::BeepNow({.soundPath = [this] { return Text2->text(); },
+                           .player = *WindowsMediaPlayer1,
+                           .logPath = HistoryLogPath,
+                           .now = m_platform.now,
+                           .playerFailureReported = PlayerFailureReported},
+                          kind);
 }
 
 void Form1::PushButton4_Click()

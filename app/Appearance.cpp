@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "app/Locations.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/CursorFile.h"
 #include "appearance/HelpMessage.h"
