@@ -37,7 +37,8 @@ execute_process(COMMAND date -u -R -d "${PINGORA_RELEASE_DATE} 12:00"
 # functions, and a read-only relocation table bound at start. Fortified functions need an
 # optimised build, and the sanitizers bring checks of their own.
 if(NOT PINGORA_SANITIZE)
-    foreach(target pingora_core pingora pingora_sound_engine pingora-sound)
+    foreach(target pingora_core pingora_resources pingora_beep pingora_history pingora_desktop
+                   pingora_appearance pingora_app pingora pingora_sound_engine pingora-sound)
         target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
     endforeach()
     target_link_options(pingora PRIVATE LINKER:-z,relro,-z,now)
