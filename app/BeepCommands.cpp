@@ -26,16 +26,23 @@ void Form1::wireBeepCommands()
 void Form1::PushButton5_Click()
 {
     ErrorTrap trap(Locations::kPushButton5);
-    if (trap.test(100, [&] { return PushButton5->text() == Captions::kTurnOnAutoBeep; })) {
-        trap.run(102, [&] { PushButton5->setText(Captions::kTurnOffAutoBeep); });
+    if (trap.test(100, [&] { return m_autoBeep != AutoBeep::On; })) {
+        trap.run(102, [&] { showAutoBeep(AutoBeep::On); });
         trap.run(104, [&] { ElapsedSeconds = 0; });
         trap.run(106, [&] { Timer1->setInterval(1000); });
         trap.run(108, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOn); });
-    } else if (trap.test(110, [&] { return PushButton5->text() == Captions::kTurnOffAutoBeep; })) {
-        trap.run(112, [&] { PushButton5->setText(Captions::kTurnOnAutoBeep); });
+    } else if (trap.test(110, [&] { return m_autoBeep == AutoBeep::On; })) {
+        trap.run(112, [&] { showAutoBeep(AutoBeep::Off); });
         trap.run(114, [&] { Timer1->setInterval(0); });
         trap.run(116, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOff); });
     }
+}
+
+void Form1::showAutoBeep(AutoBeep state)
+{
+    m_autoBeep = state;
+    PushButton5->setText(state == AutoBeep::On ? Captions::kTurnOffAutoBeep
+                                               : Captions::kTurnOnAutoBeep);
 }
 
 void Form1::PushButton6_Click()

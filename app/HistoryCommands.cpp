@@ -48,7 +48,7 @@ void Form1::PushButton3_Click()
             if (!QFileInfo(HistoryLogPath).isFile())
                 throw Failure(
                     QStringLiteral("The history log %1 is not a regular file").arg(HistoryLogPath));
-            platform().openUrl(QUrl::fromLocalFile(HistoryLogPath));
+            m_platform.openUrl(QUrl::fromLocalFile(HistoryLogPath));
         });
     else
         trap.run(104,

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+class MediaPlayer;
+class QObject;
 class QWidget;
 class TrayShell;
 
@@ -29,6 +31,9 @@ struct Platform
     std::function<void()> endProgram;
     /// The notification area and its balloons; the desktop's own when empty.
     std::shared_ptr<TrayShell> trayShell;
+    /// Makes the media player that plays the beeps, a child of @p parent; the real one when
+    /// empty.
+    std::function<MediaPlayer*(QObject* parent)> makeMediaPlayer;
     /// The folder that holds the program's real executable file.
     QString programFolder;
 

@@ -1,5 +1,6 @@
 // Start-up of the main window: the layout, restoring every setting, the reports of bad
 // settings, the interval list and the end of the program.
+#include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
 #include "appearance/PointerFeedback.h"
@@ -22,9 +23,9 @@
 
 namespace {
 
-QString selectedRow(const Form1& form)
+QString selectedRow(Form1& form)
 {
-    const auto selected = form.ListView1->selectedItems();
+    const auto selected = Form1Probe(form).ListView1()->selectedItems();
     return selected.size() == 1 ? selected.first()->text(0) : QString();
 }
 
@@ -89,18 +90,20 @@ class TestStartup : public QObject
                 text = edit->text();
             QCOMPARE(text, QString(expected.text));
         }
-        QVERIFY(!form.Check8->isVisibleTo(&form));
-        QCOMPARE(form.Timer1->Interval(), 0);
+        QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
 
         // White window, frames and check boxes; bold Arial captions.
         for (QWidget* white :
-             {static_cast<QWidget*>(&form), static_cast<QWidget*>(form.Frame1),
-              static_cast<QWidget*>(form.Frame2), static_cast<QWidget*>(form.Frame3),
-              static_cast<QWidget*>(form.Check4), static_cast<QWidget*>(form.Check8)})
+             {static_cast<QWidget*>(&form), static_cast<QWidget*>(Form1Probe(form).Frame1()),
+              static_cast<QWidget*>(Form1Probe(form).Frame2()),
+              static_cast<QWidget*>(Form1Probe(form).Frame3()),
+              static_cast<QWidget*>(Form1Probe(form).Check4()),
+              static_cast<QWidget*>(Form1Probe(form).Check8())})
             QCOMPARE(white->palette().color(QPalette::Window), QColor(Qt::white));
-        QCOMPARE(form.PushButton5->font().pointSizeF(), 11.25);
-        QVERIFY(form.PushButton5->font().bold());
-        QCOMPARE(form.Text2->font().pointSizeF(), 9.0);
+        QCOMPARE(Form1Probe(form).PushButton5()->font().pointSizeF(), 11.25);
+        QVERIFY(Form1Probe(form).PushButton5()->font().bold());
+        QCOMPARE(Form1Probe(form).Text2()->font().pointSizeF(), 9.0);
     }
 
     void tabOrderSkipsWhatCannotBeSeen()
@@ -109,8 +112,8 @@ class TestStartup : public QObject
         Form1& form = window.load();
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.ListView1->setFocus();
-        form.Check4->setChecked(true); // Check8 visible, so it is in the order too
+        Form1Probe(form).ListView1()->setFocus();
+        Form1Probe(form).Check4()->setChecked(true); // Check8 visible, so it is in the order too
         QStringList order;
         for (int i = 0; i < 12; ++i) {
             order << QApplication::focusWidget()->objectName();
@@ -133,23 +136,25 @@ class TestStartup : public QObject
         // Qt's display name left alone: Qt would append it to every window's title.
         QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
         const QString defaultSound = window.programFolder + "/beep.wav";
-        QCOMPARE(form.Text2->text(), defaultSound);
-        QCOMPARE(form.ListView1->headerItem()->text(0),
+        QCOMPARE(Form1Probe(form).Text2()->text(), defaultSound);
+        QCOMPARE(Form1Probe(form).ListView1()->headerItem()->text(0),
                  QString("How often would you like to beep?"));
-        QCOMPARE(form.ListView1->topLevelItemCount(), 16);
-        QCOMPARE(form.ListView1->topLevelItem(0)->text(0), QString("Beep every 1 second"));
-        QCOMPARE(form.ListView1->topLevelItem(15)->text(0), QString("Beep every 24 hours"));
-        QCOMPARE(form.ListView1->columnWidth(0), 467);
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(0)->text(0),
+                 QString("Beep every 1 second"));
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(15)->text(0),
+                 QString("Beep every 24 hours"));
+        QCOMPARE(Form1Probe(form).ListView1()->columnWidth(0), 467);
         QCOMPARE(selectedRow(form), QString("Beep every 5 minutes"));
         QCOMPARE(form.IntervalSeconds(), 300);
-        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep"));
-        QCOMPARE(form.Timer1->Interval(), 1000);
-        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
-        QVERIFY(!form.Check4->isChecked());
-        QVERIFY(!form.Check8->isVisibleTo(&form));
-        QVERIFY(!form.Loading);
-        QCOMPARE(form.HistoryLogPath, window.tempFolder + "/Pingora.txt");
-        QVERIFY(!QFile::exists(form.HistoryLogPath));
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn Off Auto Beep"));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Next beep will occur in 00:00:00"));
+        QVERIFY(!Form1Probe(form).Check4()->isChecked());
+        QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
+        QVERIFY(!Form1Probe(form).Loading());
+        QCOMPARE(Form1Probe(form).HistoryLogPath(), window.tempFolder + "/Pingora.txt");
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
 
         // Only the restored sound path was written.
         SettingsStore store = window.settings();
@@ -168,11 +173,11 @@ class TestStartup : public QObject
         store.write("OftenIndex", "11");
         store.write("StartStopState", "Off");
         Form1& form = window.load();
-        QCOMPARE(form.Text2->text(), sound);
+        QCOMPARE(Form1Probe(form).Text2()->text(), sound);
         QCOMPARE(selectedRow(form), QString("Beep every 1 hour"));
-        QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
-        QCOMPARE(form.Frame1->title(), QString("Auto Beep is Turned Off."));
-        QCOMPARE(form.Timer1->Interval(), 0);
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn On Auto Beep"));
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Auto Beep is Turned Off."));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
     }
 
     void missingOrEmptySoundFallsBackToDefault_data()
@@ -199,7 +204,7 @@ class TestStartup : public QObject
         window.settings().write("Beep", stored.replace("{handle}", handle));
         Form1& form = window.load();
         ::close(fd);
-        QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
+        QCOMPARE(Form1Probe(form).Text2()->text(), window.programFolder + "/beep.wav");
         // A handle's path names nothing at the next start: the empty text means the default.
         QCOMPARE(window.settings().read("Beep", "x"),
                  folderByHandle ? QString() : window.programFolder + "/beep.wav");
@@ -211,9 +216,10 @@ class TestStartup : public QObject
             TestWindow window;
             window.settings().write("StartStopState", stored);
             Form1& form = window.load();
-            QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
-            QCOMPARE(form.Timer1->Interval(), 0);
-            QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
+            QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn On Auto Beep"));
+            QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
+            QCOMPARE(Form1Probe(form).Frame1()->title(),
+                     QString("Next beep will occur in 00:00:00"));
         }
     }
 
@@ -249,7 +255,8 @@ class TestStartup : public QObject
             QVERIFY2(box.text.size() < 400, "a long value is quoted by its start only");
         }
         QCOMPARE(selectedRow(form), row);
-        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep")); // start-up went on
+        QCOMPARE(Form1Probe(form).PushButton5()->text(),
+                 QString("Turn Off Auto Beep")); // start-up went on
     }
 
     void startupOptions()
@@ -259,9 +266,9 @@ class TestStartup : public QObject
             window.settings().write("Windows Startup", "On");
             window.settings().write("Minimized", "On");
             Form1& form = window.load();
-            QVERIFY(form.Check4->isChecked());
-            QVERIFY(form.Check8->isChecked());
-            QVERIFY(form.Check8->isVisibleTo(&form));
+            QVERIFY(Form1Probe(form).Check4()->isChecked());
+            QVERIFY(Form1Probe(form).Check8()->isChecked());
+            QVERIFY(Form1Probe(form).Check8()->isVisibleTo(&form));
             QVERIFY(form.windowState() & Qt::WindowMinimized);
             QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
         }
@@ -270,9 +277,9 @@ class TestStartup : public QObject
             window.settings().write("Windows Startup", "Off");
             window.settings().write("Minimized", "On");
             Form1& form = window.load();
-            QVERIFY(!form.Check4->isChecked());
-            QVERIFY(form.Check8->isChecked());
-            QVERIFY(!form.Check8->isVisibleTo(&form));
+            QVERIFY(!Form1Probe(form).Check4()->isChecked());
+            QVERIFY(Form1Probe(form).Check8()->isChecked());
+            QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
             QVERIFY(!(form.windowState() & Qt::WindowMinimized));
         }
         {
@@ -280,8 +287,8 @@ class TestStartup : public QObject
             window.settings().write("Windows Startup", "on");
             window.settings().write("Minimized", "ON");
             Form1& form = window.load();
-            QVERIFY(!form.Check4->isChecked());
-            QVERIFY(!form.Check8->isChecked());
+            QVERIFY(!Form1Probe(form).Check4()->isChecked());
+            QVERIFY(!Form1Probe(form).Check8()->isChecked());
         }
     }
 
@@ -298,16 +305,17 @@ class TestStartup : public QObject
         QVERIFY(answerer.seen().isEmpty());
         QVERIFY(form.windowIcon().availableSizes().contains(QSize(32, 32)));
         QVERIFY(!form.windowIcon().pixmap(16).isNull());
-        QVERIFY(form.Pointer->customCursor().has_value());
-        QCOMPARE(form.Pointer->customCursor()->hotSpot(), QPoint(11, 2));
+        QVERIFY(Form1Probe(form).Pointer()->customCursor().has_value());
+        QCOMPARE(Form1Probe(form).Pointer()->customCursor()->hotSpot(), QPoint(11, 2));
 
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QTest::mouseMove(form.windowHandle(),
-                         form.PushButton6->mapTo(&form, form.PushButton6->rect().center()));
-        QTRY_COMPARE(form.PushButton6->cursor().shape(), Qt::BitmapCursor);
-        QCOMPARE(form.Pointer->value(), int(PointerFeedback::Custom));
-        QCOMPARE(form.PushButton6->cursor().hotSpot(), QPoint(11, 2));
+                         Form1Probe(form).PushButton6()->mapTo(
+                             &form, Form1Probe(form).PushButton6()->rect().center()));
+        QTRY_COMPARE(Form1Probe(form).PushButton6()->cursor().shape(), Qt::BitmapCursor);
+        QCOMPARE(Form1Probe(form).Pointer()->value(), int(PointerFeedback::Custom));
+        QCOMPARE(Form1Probe(form).PushButton6()->cursor().hotSpot(), QPoint(11, 2));
     }
 
     // An unusable pointer file is reported with its name, and start-up goes on without it.
@@ -323,10 +331,10 @@ class TestStartup : public QObject
             Form1& form = window.load();
             QCOMPARE(answerer.reportedLines(), QList<int>{128});
             QVERIFY(answerer.seen().constFirst().text.contains("HAND-M.CUR"));
-            QVERIFY(!form.Pointer->customCursor().has_value());
-            QVERIFY(!form.Loading);
+            QVERIFY(!Form1Probe(form).Pointer()->customCursor().has_value());
+            QVERIFY(!Form1Probe(form).Loading());
             QCOMPARE(form.windowTitle(), QStringLiteral("Pingora"));
-            QCOMPARE(form.Timer1->Interval(), 1000);
+            QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
         }
     }
 
@@ -334,10 +342,10 @@ class TestStartup : public QObject
     {
         TestWindow window;
         Form1& form = window.load();
-        form.Check4->setChecked(true);
-        form.Check8->click();
+        Form1Probe(form).Check4()->setChecked(true);
+        Form1Probe(form).Check8()->click();
         QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
-        form.Check8->click();
+        Form1Probe(form).Check8()->click();
         QCOMPARE(window.settings().read("Minimized", ""), QString("Off"));
     }
 
@@ -350,8 +358,8 @@ class TestStartup : public QObject
         // The unreadable store gives the default path at 130, whose storing fails; 134 sets
         // the same text again, which is no change and stores nothing.
         QCOMPARE(answerer.reportedLines(), QList<int>({130}));
-        QCOMPARE(form.Text2->text(), window.programFolder + "/beep.wav");
-        QCOMPARE(form.Timer1->Interval(), 1000);
+        QCOMPARE(Form1Probe(form).Text2()->text(), window.programFolder + "/beep.wav");
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
     }
 
     void homePageOnceInAHundred()
@@ -378,9 +386,10 @@ class TestStartup : public QObject
         static const QRegularExpression words(
             QStringLiteral("^Beep every (\\d+) (second|minute|hour)s?$"));
         const QHash<QString, int> unit{{"second", 1}, {"minute", 60}, {"hour", 3600}};
-        QCOMPARE(form.ListView1->topLevelItemCount(), 16);
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
         for (int i = 0; i < 16; ++i) {
-            form.ListView1->setCurrentItem(form.ListView1->topLevelItem(i));
+            Form1Probe(form).ListView1()->setCurrentItem(
+                Form1Probe(form).ListView1()->topLevelItem(i));
             const auto match = words.match(selectedRow(form));
             QVERIFY2(match.hasMatch(), qPrintable(selectedRow(form)));
             QCOMPARE(form.IntervalSeconds(), match.captured(1).toInt() * unit[match.captured(2)]);
@@ -393,36 +402,40 @@ class TestStartup : public QObject
         Form1& form = window.load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.ElapsedSeconds = 42;
-        QTreeWidgetItem* row = form.ListView1->topLevelItem(14);
-        form.ListView1->scrollToItem(row);
-        QSignalSpy chosen(form.ListView1->findChild<RowChoiceWatch*>(), &RowChoiceWatch::rowChosen);
-        QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
-                          form.ListView1->visualItemRect(row).center());
+        Form1Probe(form).ElapsedSeconds() = 42;
+        QTreeWidgetItem* row = Form1Probe(form).ListView1()->topLevelItem(14);
+        Form1Probe(form).ListView1()->scrollToItem(row);
+        QSignalSpy chosen(Form1Probe(form).ListView1()->findChild<RowChoiceWatch*>(),
+                          &RowChoiceWatch::rowChosen);
+        QTest::mouseClick(Form1Probe(form).ListView1()->viewport(), Qt::LeftButton, {},
+                          Form1Probe(form).ListView1()->visualItemRect(row).center());
         QTest::qWait(50); // a second handling would come from the event queue
         QCOMPARE(chosen.count(), 1);
         QCOMPARE(selectedRow(form), QString("Beep every 16 hours"));
         QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
-        QCOMPARE(form.IntervalTarget, 57600);
-        QCOMPARE(form.ElapsedSeconds, 0);
+        QCOMPARE(Form1Probe(form).IntervalTarget(), 57600);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
 
         // The row already selected: stored and restarted again.
         window.settings().write("OftenIndex", "1");
-        form.ElapsedSeconds = 7;
-        QTest::mouseClick(form.ListView1->viewport(), Qt::LeftButton, {},
-                          form.ListView1->visualItemRect(row).center());
+        Form1Probe(form).ElapsedSeconds() = 7;
+        QTest::mouseClick(Form1Probe(form).ListView1()->viewport(), Qt::LeftButton, {},
+                          Form1Probe(form).ListView1()->visualItemRect(row).center());
         QCOMPARE(window.settings().read("OftenIndex", ""), QString("15"));
-        QCOMPARE(form.ElapsedSeconds, 0);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
 
         // The keyboard chooses rows too, and the list never loses its selection.
-        QTest::keyClick(form.ListView1, Qt::Key_Down);
+        QTest::keyClick(Form1Probe(form).ListView1(), Qt::Key_Down);
         QCOMPARE(selectedRow(form), QString("Beep every 24 hours"));
         QCOMPARE(form.IntervalSeconds(), 86400);
         QCOMPARE(window.settings().read("OftenIndex", ""), QString("16"));
-        QTest::mouseClick(
-            form.ListView1->viewport(), Qt::LeftButton, Qt::ControlModifier,
-            form.ListView1->visualItemRect(form.ListView1->topLevelItem(15)).center());
-        QCOMPARE(form.ListView1->selectedItems().size(), 1);
+        QTest::mouseClick(Form1Probe(form).ListView1()->viewport(), Qt::LeftButton,
+                          Qt::ControlModifier,
+                          Form1Probe(form)
+                              .ListView1()
+                              ->visualItemRect(Form1Probe(form).ListView1()->topLevelItem(15))
+                              .center());
+        QCOMPARE(Form1Probe(form).ListView1()->selectedItems().size(), 1);
     }
 
     void closingStopsTheCountdownAndEndsTheProgram()
@@ -430,9 +443,9 @@ class TestStartup : public QObject
         TestWindow window;
         Form1& form = window.load();
         form.show();
-        QCOMPARE(form.Timer1->Interval(), 1000);
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
         form.close();
-        QCOMPARE(form.Timer1->Interval(), 0);
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
         QCOMPARE(window.endings, 1);
         QCOMPARE(window.settings().read("StartStopState", "absent"), QString("absent"));
     }

@@ -1,5 +1,6 @@
 // The beep action, the history log, the countdown and the beep commands, driven through the
 // real main window with a player that records what it was asked to do.
+#include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "SmallDisk.h"
 #include "TestFiles.h"
@@ -96,12 +97,15 @@ struct BeepWindow : TestWindow
     {
         makeFile(programFolder + "/beep.wav");
         settings().write("StartStopState", autoBeepOn ? "On" : "Off");
-        Form1& form = create();
-        delete form.WindowsMediaPlayer1;
-        form.WindowsMediaPlayer1 = player = new RecordingPlayer(&form);
+        Platform recording = platform();
+        recording.makeMediaPlayer = [this](QObject* parent) {
+            return player = new RecordingPlayer(parent);
+        };
+        this->form = std::make_unique<Form1>(recording, settings());
+        Form1& form = *this->form;
         form.Form_Load();
-        const auto rows = form.ListView1->findItems(row, Qt::MatchExactly);
-        form.ListView1->setCurrentItem(rows.value(0));
+        const auto rows = Form1Probe(form).ListView1()->findItems(row, Qt::MatchExactly);
+        Form1Probe(form).ListView1()->setCurrentItem(rows.value(0));
         form.ListView1_Click();
         return form;
     }
@@ -260,19 +264,19 @@ class TestBeepEngine : public QObject
         Form1& form = window.start("Beep every 5 minutes", false);
         const QString sound = makeFile(window.root.filePath("my tone.wav"));
 
-        form.Text2->setText("");
-        form.beepNow();
-        form.Text2->setText("   ");
-        form.beepNow();
-        form.Text2->setText(window.root.filePath("missing.wav"));
-        form.beepNow();
+        Form1Probe(form).Text2()->setText("");
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).Text2()->setText("   ");
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).Text2()->setText(window.root.filePath("missing.wav"));
+        Form1Probe(form).BeepNow();
         QVERIFY(window.player->calls.isEmpty());
-        form.Text2->setText(sound);
-        form.beepNow();
-        form.beepNow();
+        Form1Probe(form).Text2()->setText(sound);
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).BeepNow();
         QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound, "loop 0",
                                                     "close", "url " + sound}));
-        QCOMPARE(logLines(form.HistoryLogPath),
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()),
                  QStringList({"No beep file specified. Fail to beeped at 8/31/2021 3:04:05 PM",
                               "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
                               "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
@@ -283,16 +287,16 @@ class TestBeepEngine : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 minutes", false);
-        QDir().mkpath(form.HistoryLogPath); // the log's path is a folder
+        QDir().mkpath(Form1Probe(form).HistoryLogPath()); // the log's path is a folder
         ModalAnswerer answerer;
-        form.beepNow();
+        Form1Probe(form).BeepNow();
         QCOMPARE(answerer.reportedLines(), QList<int>{110});
         QVERIFY(
             answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
         QCOMPARE(window.player->calls.size(), 3); // the sound was still played
-        QDir().rmdir(form.HistoryLogPath);
-        form.beepNow();
-        QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+        QDir().rmdir(Form1Probe(form).HistoryLogPath());
+        Form1Probe(form).BeepNow();
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
     }
 
     // A file that the search finds but the player cannot open, on the shortest interval: timed
@@ -301,16 +305,16 @@ class TestBeepEngine : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 1 second", true);
-        const QSignalBlocker onlyTheTestsTicks(form.Timer1);
+        const QSignalBlocker onlyTheTestsTicks(Form1Probe(form).Timer1());
         const QString sound = makeFile(window.root.filePath("tone.wav"));
         const QString wildcard = window.root.filePath("t*.wav");
         const QString other = window.root.filePath("to?e.wav");
         ModalAnswerer answerer;
         const auto reports = [&](const QString& path, int beeps, bool timed = true) {
-            form.Text2->setText(path);
+            Form1Probe(form).Text2()->setText(path);
             const qsizetype before = answerer.reportedLines().size();
             for (int beep = 0; beep < beeps; ++beep)
-                timed ? form.Timer1_Timer() : form.beepNow();
+                timed ? form.Timer1_Timer() : Form1Probe(form).BeepNow();
             return answerer.reportedLines().size() - before;
         };
         QCOMPARE(reports(wildcard, 3), 1);
@@ -323,7 +327,7 @@ class TestBeepEngine : public QObject
         QCOMPARE(reports(sound, 1), 0);
         QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
         QCOMPARE(answerer.reportedLines(), QList<int>(7, 108)); // all at the player's step
-        const QStringList lines = logLines(form.HistoryLogPath);
+        const QStringList lines = logLines(Form1Probe(form).HistoryLogPath());
         QCOMPARE(lines.size(), 15);
         QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 14);
     }
@@ -335,11 +339,11 @@ class TestBeepEngine : public QObject
         QStringList captions;
         for (int tick = 1; tick <= 6; ++tick) {
             form.Timer1_Timer();
-            captions << form.Frame1->title();
+            captions << Form1Probe(form).Frame1()->title();
             if (tick == 5) {
-                QCOMPARE(form.ProgressBar1->maximum(), 5);
-                QCOMPARE(form.ProgressBar1->value(), 5); // full on the beeping tick
-                QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+                QCOMPARE(Form1Probe(form).ProgressBar1()->maximum(), 5);
+                QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 5); // full on the beeping tick
+                QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
             }
         }
         QCOMPARE(
@@ -347,8 +351,9 @@ class TestBeepEngine : public QObject
             QStringList({"Next beep will occur in 00:00:04", "Next beep will occur in 00:00:03",
                          "Next beep will occur in 00:00:02", "Next beep will occur in 00:00:01",
                          "Next beep will occur in 00:00:00", "Next beep will occur in 00:00:04"}));
-        QCOMPARE(form.ProgressBar1->value(), 1);
-        QCOMPARE(logLines(form.HistoryLogPath), QStringList{"Beeped at 8/31/2021 3:04:05 PM"});
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 1);
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()),
+                 QStringList{"Beeped at 8/31/2021 3:04:05 PM"});
     }
 
     void beepingTickShowsItsCaptionsInOrder()
@@ -360,8 +365,8 @@ class TestBeepEngine : public QObject
         // Each event-processing step of the tick lets this sampler see the caption.
         spy.setInterval(0);
         connect(&spy, &QTimer::timeout, this, [&] {
-            if (shown.isEmpty() || shown.last() != form.Frame1->title())
-                shown << form.Frame1->title();
+            if (shown.isEmpty() || shown.last() != Form1Probe(form).Frame1()->title())
+                shown << Form1Probe(form).Frame1()->title();
         });
         spy.start();
         form.Timer1_Timer();
@@ -369,10 +374,10 @@ class TestBeepEngine : public QObject
         QCOMPARE(shown, QStringList({"Next beep will occur in 00:00:00",
                                      "Beep is running in background...",
                                      "Auto Beep Complete at 8/31/2021 3:04:05 PM"}));
-        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:00"));
-        QCOMPARE(form.ElapsedSeconds, 0);
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Next beep will occur in 00:00:00"));
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
         form.Timer1_Timer();
-        QCOMPARE(logLines(form.HistoryLogPath).size(), 2); // every tick beeps
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 2); // every tick beeps
     }
 
     // On the beeping tick the bar is painted full together with the tick's caption, not in a
@@ -384,49 +389,49 @@ class TestBeepEngine : public QObject
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QStringList painted; // the bar's value and the caption, at each paint of the bar
-        PaintWatch watch(form.ProgressBar1, [&] {
+        PaintWatch watch(Form1Probe(form).ProgressBar1(), [&] {
             painted << QStringLiteral("%1 %2")
-                           .arg(form.ProgressBar1->value())
-                           .arg(form.Frame1->title());
+                           .arg(Form1Probe(form).ProgressBar1()->value())
+                           .arg(Form1Probe(form).Frame1()->title());
         });
         for (int tick = 1; tick <= 4; ++tick)
             form.Timer1_Timer();
         painted.clear();
         form.Timer1_Timer();
         QCOMPARE(painted.value(0), QStringLiteral("5 Next beep will occur in 00:00:00"));
-        QCOMPARE(logLines(form.HistoryLogPath).size(), 1);
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
     }
 
     void tickWhileOffAndResetDuringTick()
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 seconds", false);
-        form.ElapsedSeconds = 3;
+        Form1Probe(form).ElapsedSeconds() = 3;
         form.Timer1_Timer();
-        QCOMPARE(form.Frame1->title(), QString("Auto Beep is Off."));
-        QCOMPARE(form.ElapsedSeconds, 3);
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Auto Beep is Off."));
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 3);
 
         // A click on the list while the tick processes events resets the count: no beep.
-        form.Timer1->setInterval(1000);
-        form.ElapsedSeconds = 4;
+        Form1Probe(form).Timer1()->setInterval(1000);
+        Form1Probe(form).ElapsedSeconds() = 4;
         QTimer::singleShot(0, &form, [&] { form.ListView1_Click(); });
         form.Timer1_Timer();
-        QCOMPARE(form.ElapsedSeconds, 0);
-        QVERIFY(!QFile::exists(form.HistoryLogPath));
-        form.Timer1->setInterval(0);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
+        Form1Probe(form).Timer1()->setInterval(0);
     }
 
     void countdownPastTheTargetNeverBeeps()
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 seconds", true);
-        form.ElapsedSeconds = 9; // the row changed to a shorter one without a click
+        Form1Probe(form).ElapsedSeconds() = 9; // the row changed to a shorter one without a click
         form.Timer1_Timer();
-        QCOMPARE(form.Frame1->title(), QString("Next beep will occur in 00:00:05"));
-        QCOMPARE(form.ProgressBar1->value(), 0);
-        QVERIFY(!QFile::exists(form.HistoryLogPath));
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Next beep will occur in 00:00:05"));
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 0);
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
 
-        form.ElapsedSeconds = std::numeric_limits<qint32>::max();
+        Form1Probe(form).ElapsedSeconds() = std::numeric_limits<qint32>::max();
         ModalAnswerer answerer;
         form.Timer1_Timer();
         QCOMPARE(answerer.reportedLines().value(0), 106);
@@ -437,10 +442,10 @@ class TestBeepEngine : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 1 second", true);
-        QVERIFY(form.Timer1->Interval() == 1000);
+        QVERIFY(Form1Probe(form).Timer1()->Interval() == 1000);
         QTest::qWait(3500);
-        form.Timer1->setInterval(0);
-        const int beeps = int(logLines(form.HistoryLogPath).size());
+        Form1Probe(form).Timer1()->setInterval(0);
+        const int beeps = int(logLines(Form1Probe(form).HistoryLogPath()).size());
         QVERIFY2(beeps >= 2 && beeps <= 4, qPrintable(QString::number(beeps)));
     }
 
@@ -448,17 +453,17 @@ class TestBeepEngine : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 seconds", false);
-        form.ElapsedSeconds = 3;
-        form.PushButton5->click();
-        QCOMPARE(form.PushButton5->text(), QString("Turn Off Auto Beep"));
-        QCOMPARE(form.Timer1->Interval(), 1000);
-        QCOMPARE(form.ElapsedSeconds, 0);
+        Form1Probe(form).ElapsedSeconds() = 3;
+        Form1Probe(form).PushButton5()->click();
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn Off Auto Beep"));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
         QCOMPARE(window.settings().read("StartStopState", ""), QString("On"));
-        form.ElapsedSeconds = 2;
-        form.PushButton5->click();
-        QCOMPARE(form.PushButton5->text(), QString("Turn On Auto Beep"));
-        QCOMPARE(form.Timer1->Interval(), 0);
-        QCOMPARE(form.ElapsedSeconds, 2);
+        Form1Probe(form).ElapsedSeconds() = 2;
+        Form1Probe(form).PushButton5()->click();
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn On Auto Beep"));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 2);
         QCOMPARE(window.settings().read("StartStopState", ""), QString("Off"));
     }
 
@@ -466,64 +471,64 @@ class TestBeepEngine : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 minutes", false);
-        form.Frame1->setTitle("kept caption");
-        form.ProgressBar1->setMaximum(10);
-        form.ProgressBar1->setValue(7);
+        Form1Probe(form).Frame1()->setTitle("kept caption");
+        Form1Probe(form).ProgressBar1()->setMaximum(10);
+        Form1Probe(form).ProgressBar1()->setValue(7);
         int busySeen = 0;
         QTimer::singleShot(0, &form, [&] {
-            QCOMPARE(form.Frame1->title(), QString("Beeping..."));
-            busySeen = form.Pointer->value();
+            QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Beeping..."));
+            busySeen = Form1Probe(form).Pointer()->value();
             // A second press during the wait runs nested and records its own beep.
-            form.PushButton6->click();
+            Form1Probe(form).PushButton6()->click();
         });
         QElapsedTimer clock;
         clock.start();
-        form.PushButton6->click();
+        Form1Probe(form).PushButton6()->click();
         QVERIFY(clock.elapsed() >= 5000);
         QCOMPARE(busySeen, int(PointerFeedback::Default)); // the pointer is back before the wait
-        QCOMPARE(form.Frame1->title(), QString("kept caption"));
-        QCOMPARE(form.ProgressBar1->value(), 0);
-        QCOMPARE(form.ProgressBar1->format(), QString("Progress Bar"));
-        QCOMPARE(logLines(form.HistoryLogPath).size(), 2);
-        QCOMPARE(form.ElapsedSeconds, 0);
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("kept caption"));
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 0);
+        QCOMPARE(Form1Probe(form).ProgressBar1()->format(), QString("Progress Bar"));
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 2);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
     }
 
     void testBeepSoundPlaysWithoutRecording()
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 minutes", false);
-        form.Text2->setText("   ");
-        form.PushButton4->click();
-        form.Text2->setText(window.root.filePath("missing.wav"));
-        form.PushButton4->click();
+        Form1Probe(form).Text2()->setText("   ");
+        Form1Probe(form).PushButton4()->click();
+        Form1Probe(form).Text2()->setText(window.root.filePath("missing.wav"));
+        Form1Probe(form).PushButton4()->click();
         QVERIFY(window.player->calls.isEmpty());
         const QString sound = makeFile(window.root.filePath("t.wav"));
-        form.Text2->setText(" " + sound); // untrimmed text is searched: not found
-        form.PushButton4->click();
+        Form1Probe(form).Text2()->setText(" " + sound); // untrimmed text is searched: not found
+        Form1Probe(form).PushButton4()->click();
         QVERIFY(window.player->calls.isEmpty());
-        form.Text2->setText(sound);
-        form.PushButton4->click();
+        Form1Probe(form).Text2()->setText(sound);
+        Form1Probe(form).PushButton4()->click();
         QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound}));
-        QVERIFY(!QFile::exists(form.HistoryLogPath));
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
     }
 
     void changeSoundFile()
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 minutes", false);
-        const QString before = form.Text2->text();
+        const QString before = Form1Probe(form).Text2()->text();
         window.settings().write("Beep", "written elsewhere");
         window.nextFileName = QString(); // cancelled
-        form.PushButton1->click();
-        QCOMPARE(form.Text2->text(), before);
+        Form1Probe(form).PushButton1()->click();
+        QCOMPARE(Form1Probe(form).Text2()->text(), before);
         QCOMPARE(window.settings().read("Beep", ""), QString("written elsewhere"));
         QCOMPARE(window.fileDialogTitles,
                  QStringList{"Add File(s) - Hold Ctrl to select multiple files"});
         QCOMPARE(window.fileDialogFilters, QStringList{"WAV Files (*.wav)"});
 
         window.nextFileName = "/music/new tone.wav";
-        form.PushButton1->click();
-        QCOMPARE(form.Text2->text(), QString("/music/new tone.wav"));
+        Form1Probe(form).PushButton1()->click();
+        QCOMPARE(Form1Probe(form).Text2()->text(), QString("/music/new tone.wav"));
         QCOMPARE(window.settings().read("Beep", ""), QString("/music/new tone.wav"));
 
         QCOMPARE(SoundFileDialog::nameFilters("Sounds|*.wav;*.ogg|All|*|"),

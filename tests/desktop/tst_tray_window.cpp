@@ -1,5 +1,6 @@
 // The main window with its tray icon: start-up records, minimise to the tray and back,
 // closing, and the start-up options with their autostart entry.
+#include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "RecordingTrayShell.h"
 #include "TestWindow.h"
@@ -94,7 +95,7 @@ class TestTrayWindow : public QObject
         QCOMPARE(calls[2].record.tip, QString());
         QCOMPARE(calls[3].command, Command::Modify);
         QCOMPARE(calls[3].record.tip, QString("Pingora"));
-        QVERIFY(window.form->cSysTray1->iconAdded());
+        QVERIFY(Form1Probe(*window.form).cSysTray1()->iconAdded());
     }
 
     void firstMinimiseGoesToTheTrayLaterOnesToTheTaskbar()
@@ -103,8 +104,8 @@ class TestTrayWindow : public QObject
         Form1& form = window.start();
         // The balloon is taken down by the desktop after a moment: the wait ends early.
         QVERIFY(hideInTray(window, form, 300));
-        QTRY_VERIFY(!form.cSysTray1->balloonShowing());
-        QVERIFY(form.MinimizedOnce);
+        QTRY_VERIFY(!Form1Probe(form).cSysTray1()->balloonShowing());
+        QVERIFY(Form1Probe(form).MinimizedOnce());
         QVERIFY(!(form.windowState() & Qt::WindowMinimized)); // hidden, in the normal state
         QCOMPARE(window.balloons().size(), 1);
         QCOMPARE(window.balloons()[0].record.infoTitle, QString("Pingora"));
@@ -154,7 +155,7 @@ class TestTrayWindow : public QObject
         minimise(form);
         QTest::qWait(50);
         QVERIFY(form.isVisible());
-        QVERIFY(!form.MinimizedOnce);
+        QVERIFY(!Form1Probe(form).MinimizedOnce());
         QVERIFY(window.balloons().isEmpty());
     }
 
@@ -168,7 +169,7 @@ class TestTrayWindow : public QObject
                            [&] { window.shell->send(TrayNotice::BalloonClicked); });
         form.showAsLoaded();
         QVERIFY(form.isHidden());
-        QVERIFY(form.MinimizedOnce);
+        QVERIFY(Form1Probe(form).MinimizedOnce());
         QCOMPARE(window.balloons().size(), 1);
         window.shell->send(TrayNotice::LeftButtonUp);
         QVERIFY(form.isVisible());
@@ -183,14 +184,14 @@ class TestTrayWindow : public QObject
         Form1& form = startBeforeTheTray(window);
         QVERIFY(form.isVisible());
         QVERIFY(form.windowState() & Qt::WindowMinimized);
-        QVERIFY(!form.MinimizedOnce);
+        QVERIFY(!Form1Probe(form).MinimizedOnce());
 
         QTimer::singleShot(100, window.shell.get(),
                            [&] { window.shell->send(TrayNotice::BalloonClicked); });
         window.shell->setAvailable(true);
         QTRY_VERIFY(form.isHidden());
         QVERIFY(!(form.windowState() & Qt::WindowMinimized));
-        QVERIFY(form.MinimizedOnce);
+        QVERIFY(Form1Probe(form).MinimizedOnce());
         QTRY_COMPARE(window.balloons().size(), 1);
         QCOMPARE(window.balloons()[0].record.infoTitle, QString("Pingora"));
     }
@@ -204,7 +205,7 @@ class TestTrayWindow : public QObject
         window.shell->setAvailable(true);
         QTest::qWait(100);
         QVERIFY(form.isVisible());
-        QVERIFY(!form.MinimizedOnce);
+        QVERIFY(!Form1Probe(form).MinimizedOnce());
         QVERIFY(window.balloons().isEmpty());
     }
 
@@ -215,7 +216,7 @@ class TestTrayWindow : public QObject
         form.showAsLoaded();
         form.close();
         QCOMPARE(window.shell->calls.last().command, Command::Delete);
-        QVERIFY(!form.cSysTray1->iconAdded());
+        QVERIFY(!Form1Probe(form).cSysTray1()->iconAdded());
         QCOMPARE(window.endings, 1);
     }
 
@@ -223,9 +224,9 @@ class TestTrayWindow : public QObject
     {
         TrayWindow window;
         Form1& form = window.start();
-        form.Check4->click();
-        QVERIFY(form.Check8->isVisibleTo(&form));
-        QVERIFY(!form.Check8->isChecked());
+        Form1Probe(form).Check4()->click();
+        QVERIFY(Form1Probe(form).Check8()->isVisibleTo(&form));
+        QVERIFY(!Form1Probe(form).Check8()->isChecked());
         QCOMPARE(window.settings().read("Windows Startup", ""), QString("On"));
         QFile entry(window.autostartEntry());
         QVERIFY(entry.open(QIODevice::ReadOnly));
@@ -235,11 +236,11 @@ class TestTrayWindow : public QObject
                  qPrintable(text));
         entry.close();
 
-        form.Check8->click();
+        Form1Probe(form).Check8()->click();
         QCOMPARE(window.settings().read("Minimized", ""), QString("On"));
-        form.Check4->click();
-        QVERIFY(!form.Check8->isVisibleTo(&form));
-        QVERIFY(!form.Check8->isChecked());
+        Form1Probe(form).Check4()->click();
+        QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
+        QVERIFY(!Form1Probe(form).Check8()->isChecked());
         QCOMPARE(window.settings().read("Minimized", ""), QString("Off"));
         QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
         QVERIFY(!QFile::exists(window.autostartEntry()));
@@ -255,12 +256,12 @@ class TestTrayWindow : public QObject
         blocker.close();
 
         ModalAnswerer answerer;
-        form.Check4->click();
+        Form1Probe(form).Check4()->click();
         QTRY_COMPARE(answerer.seen().size(), 1);
         QVERIFY2(answerer.seen().first().text.contains(window.autostartEntry()),
                  qPrintable(answerer.seen().first().text));
-        QVERIFY(!form.Check4->isChecked());
-        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QVERIFY(!Form1Probe(form).Check4()->isChecked());
+        QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
     }
 
@@ -270,22 +271,22 @@ class TestTrayWindow : public QObject
         // option off removes the entry, turning it on takes the entry back.
         TrayWindow window;
         Form1& form = window.start();
-        form.Check4->click();
+        Form1Probe(form).Check4()->click();
         QVERIFY(QFile::exists(window.autostartEntry()));
         QVERIFY(QFile::remove(window.settingsFile) && QDir().mkpath(window.settingsFile));
 
         ModalAnswerer answerer;
-        form.Check4->click();
+        Form1Probe(form).Check4()->click();
         QCOMPARE(answerer.seen().size(), 1);
-        QVERIFY(!form.Check4->isChecked());
+        QVERIFY(!Form1Probe(form).Check4()->isChecked());
         QVERIFY(!QFile::exists(window.autostartEntry()));
 
-        form.Check4->click();
+        Form1Probe(form).Check4()->click();
         QCOMPARE(answerer.seen().size(), 2);
         QVERIFY2(answerer.seen().last().text.contains(window.settingsFile),
                  qPrintable(answerer.seen().last().text));
-        QVERIFY(!form.Check4->isChecked());
-        QVERIFY(!form.Check8->isVisibleTo(&form));
+        QVERIFY(!Form1Probe(form).Check4()->isChecked());
+        QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QVERIFY(!QFile::exists(window.autostartEntry()));
     }
 
@@ -294,7 +295,7 @@ class TestTrayWindow : public QObject
         TrayWindow window;
         window.settings().write("Windows Startup", "On");
         Form1& form = window.start();
-        QVERIFY(form.Check4->isChecked());
+        QVERIFY(Form1Probe(form).Check4()->isChecked());
         QVERIFY(!QFile::exists(window.autostartEntry()));
     }
 };

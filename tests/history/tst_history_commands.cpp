@@ -1,5 +1,6 @@
 // The history log commands of the main window, clicked as a user would: view, copy to the
 // clipboard and clear, with the boxes they show and the statement numbers of their reports.
+#include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
 #include "beep/IntervalSave.h"
@@ -80,7 +81,7 @@ class HistoryCommandsTest : public QObject
         Form1& form = window.load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::mouseClick(form.PushButton3, Qt::LeftButton);
+        QTest::mouseClick(Form1Probe(form).PushButton3(), Qt::LeftButton);
         QCOMPARE(answerer.seen().size(), 1);
         checkPlainBox(answerer.seen()[0],
                       "There isn't a history to view because actions have not been performed "
@@ -108,18 +109,20 @@ class HistoryCommandsTest : public QObject
         qputenv("TEMP", temp.toLocal8Bit());
         ModalAnswerer answerer;
         Form1& form = window.load();
-        QCOMPARE(form.HistoryLogPath, temp + "/Pingora.txt");
-        writeFile(form.HistoryLogPath, kThreeLines);
+        QCOMPARE(Form1Probe(form).HistoryLogPath(), temp + "/Pingora.txt");
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
 
-        form.PushButton3->click();
+        Form1Probe(form).PushButton3()->click();
         QVERIFY(answerer.seen().isEmpty());
         QCOMPARE(window.openedUrls.size(), 1);
         const QUrl url = window.openedUrls[0];
         QVERIFY(url.isLocalFile());
-        QCOMPARE(url.toLocalFile(), form.HistoryLogPath);
+        QCOMPARE(url.toLocalFile(), Form1Probe(form).HistoryLogPath());
         // The address reaches the desktop's opener in its encoded form.
-        QCOMPARE(QUrl::fromEncoded(url.toEncoded()).toLocalFile(), form.HistoryLogPath);
-        QCOMPARE(readFile(form.HistoryLogPath), kThreeLines); // viewing changes nothing
+        QCOMPARE(QUrl::fromEncoded(url.toEncoded()).toLocalFile(),
+                 Form1Probe(form).HistoryLogPath());
+        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()),
+                 kThreeLines); // viewing changes nothing
     }
 
     void viewerThatCannotStartIsReportedAt102()
@@ -130,9 +133,9 @@ class HistoryCommandsTest : public QObject
             ++attempts;
             throw Failure("No program could be started to open the log.");
         });
-        writeFile(form.HistoryLogPath, kThreeLines);
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         ModalAnswerer answerer;
-        form.PushButton3->click();
+        Form1Probe(form).PushButton3()->click();
         QCOMPARE(attempts, 1);
         QCOMPARE(answerer.reportedLines(), QList<int>{102});
         QCOMPARE(answerer.seen().size(), 1);
@@ -148,10 +151,10 @@ class HistoryCommandsTest : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = window.load();
-        writeFile(form.HistoryLogPath, kThreeLines);
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         clipboard()->setText(kBefore);
 
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         QVERIFY(answerer.seen().isEmpty());
         // Same lines in the same order, with the desktop's line ends, as plain UTF-8 text.
         const QMimeData* copied = clipboard()->mimeData();
@@ -159,7 +162,8 @@ class HistoryCommandsTest : public QObject
         QCOMPARE(copied->data("text/plain"), kThreeLinesOnClipboard);
         QCOMPARE(copied->data("text/plain;charset=utf-8"), kThreeLinesOnClipboard);
         QCOMPARE(clipboard()->text(), QString::fromUtf8(kThreeLinesOnClipboard));
-        QCOMPARE(readFile(form.HistoryLogPath), kThreeLines); // the log itself is unchanged
+        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()),
+                 kThreeLines); // the log itself is unchanged
         // The staging box keeps the text, all of it selected.
         RichTextBox& box = HistoryCommands::RichTextBox1(form);
         QCOMPARE(box.text(), kThreeLinesOnClipboard);
@@ -167,8 +171,9 @@ class HistoryCommandsTest : public QObject
         QCOMPARE(box.selLength(), kThreeLinesOnClipboard.size());
 
         // A second copy after the log grew takes the whole new log.
-        writeFile(form.HistoryLogPath, kThreeLines + "Beeped at 8/31/2021 3:19:05 PM\r\n");
-        form.PushButton8->click();
+        writeFile(Form1Probe(form).HistoryLogPath(),
+                  kThreeLines + "Beeped at 8/31/2021 3:19:05 PM\r\n");
+        Form1Probe(form).PushButton8()->click();
         QCOMPARE(clipboard()->text(),
                  QString::fromUtf8(kThreeLinesOnClipboard + "Beeped at 8/31/2021 3:19:05 PM\n"));
     }
@@ -179,7 +184,7 @@ class HistoryCommandsTest : public QObject
         ModalAnswerer answerer;
         Form1& form = window.load();
         clipboard()->setText(kBefore);
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         QCOMPARE(clipboard()->text(), kBefore);
         QVERIFY(answerer.seen().isEmpty());
     }
@@ -189,12 +194,13 @@ class HistoryCommandsTest : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = window.load();
-        writeFile(form.HistoryLogPath, kThreeLines);
-        form.PushButton8->click(); // the box now holds the three lines
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        Form1Probe(form).PushButton8()->click(); // the box now holds the three lines
         clipboard()->setText(kBefore);
 
-        form.HistoryLogPath = "/proc/self/mem"; // exists, but cannot be read even by root
-        form.PushButton8->click();
+        Form1Probe(form).HistoryLogPath() =
+            "/proc/self/mem"; // exists, but cannot be read even by root
+        Form1Probe(form).PushButton8()->click();
         // Reported once; the steps after it still ran, on an empty box.
         QCOMPARE(answerer.reportedLines(), QList<int>{102});
         QVERIFY(answerer.seen()[0].text.contains("/proc/self/mem"));
@@ -218,7 +224,7 @@ class HistoryCommandsTest : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = loadWithViewer(window, [](const QUrl&) { QFAIL("a viewer was started"); });
-        const QByteArray log = QFile::encodeName(form.HistoryLogPath);
+        const QByteArray log = QFile::encodeName(Form1Probe(form).HistoryLogPath());
         if (kind == "pipe")
             QCOMPARE(::mkfifo(log.constData(), 0600), 0);
         else if (kind == "device")
@@ -230,8 +236,8 @@ class HistoryCommandsTest : public QObject
         // Neither waits for a writer nor reads without end: each reports at once.
         QElapsedTimer clock;
         clock.start();
-        form.PushButton3->click();
-        form.PushButton8->click();
+        Form1Probe(form).PushButton3()->click();
+        Form1Probe(form).PushButton8()->click();
         QVERIFY(clock.elapsed() < 5000);
         QCOMPARE(clipboard()->text(), kBefore);
         if (kind == "folder") { // no log at all, as for a missing one
@@ -241,8 +247,9 @@ class HistoryCommandsTest : public QObject
         }
         QCOMPARE(answerer.reportedLines(), (QList<int>{102, 102}));
         for (const ModalAnswerer::Seen& report : answerer.seen())
-            QVERIFY2(report.text.contains(form.HistoryLogPath + " is not a regular file"),
-                     qPrintable(report.text));
+            QVERIFY2(
+                report.text.contains(Form1Probe(form).HistoryLogPath() + " is not a regular file"),
+                qPrintable(report.text));
     }
 
     void logTooLargeForTheClipboardIsToldNotCopied()
@@ -256,11 +263,11 @@ class HistoryCommandsTest : public QObject
         QByteArray log;
         while (log.size() <= megabyte)
             log += kThreeLines;
-        writeFile(form.HistoryLogPath, log);
+        writeFile(Form1Probe(form).HistoryLogPath(), log);
         box.setMaxLength(megabyte); // a little less than the log
         clipboard()->setText(kBefore);
 
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         QCOMPARE(answerer.seen().size(), 1);
         checkPlainBox(answerer.seen()[0],
                       "The history log is too large to copy to the clipboard: it holds 2 MB, and "
@@ -270,7 +277,7 @@ class HistoryCommandsTest : public QObject
         QCOMPARE(clipboard()->text(), kBefore); // nothing copied, not part of it either
 
         box.setMaxLength(log.size()); // a log of just the limit is copied
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         QCOMPARE(answerer.seen().size(), 1);
         QVERIFY(clipboard()->text() == QString::fromUtf8(QByteArray(log).replace("\r\n", "\n")));
     }
@@ -285,7 +292,7 @@ class HistoryCommandsTest : public QObject
         log.reserve(64 << 20);
         while (log.size() < (64 << 20))
             log += line;
-        writeFile(form.HistoryLogPath, log);
+        writeFile(Form1Probe(form).HistoryLogPath(), log);
         const QByteArray expected = QByteArray(log).replace("\r\n", "\n");
 
         // While the copy runs, the timer keeps ticking and a second click on the button is
@@ -301,13 +308,13 @@ class HistoryCommandsTest : public QObject
             ++ticksWhileCopying;
             if (!clickedAgain) {
                 clickedAgain = true;
-                form.PushButton8->click();
+                Form1Probe(form).PushButton8()->click();
                 QCOMPARE(clipboard()->mimeData()->data("text/plain").size(), expected.size());
             }
         });
         ticker.start();
         copying = true;
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         copying = false;
         QVERIFY(ticksWhileCopying > 0);
         QVERIFY(clickedAgain);
@@ -322,44 +329,44 @@ class HistoryCommandsTest : public QObject
         TestWindow window;
         ModalAnswerer answerer(QMessageBox::No);
         Form1& form = window.load();
-        writeFile(form.HistoryLogPath, kThreeLines);
-        form.PushButton12->click();
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        Form1Probe(form).PushButton12()->click();
         QCOMPARE(answerer.seen().size(), 1);
         checkPlainBox(answerer.seen()[0],
                       "Are you sure you want to delete the history log and start over?",
                       QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(readFile(form.HistoryLogPath), kThreeLines);
+        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()), kThreeLines);
     }
 
     void clearAnsweredYesDeletesTheLogSilently()
     {
         TestWindow window;
         Form1& form = window.load();
-        writeFile(form.HistoryLogPath, kThreeLines);
+        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         {
             ModalAnswerer answerer(QMessageBox::Yes);
-            form.PushButton12->click();
-            QVERIFY(!QFile::exists(form.HistoryLogPath));
+            Form1Probe(form).PushButton12()->click();
+            QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
             QCOMPARE(answerer.seen().size(), 1); // the question only, nothing afterwards
 
             // Yes with no log at all shows nothing further either.
-            form.PushButton12->click();
+            Form1Probe(form).PushButton12()->click();
             QCOMPARE(answerer.seen().size(), 2);
             QCOMPARE(answerer.seen()[1].text, HistoryCommands::kConfirmClear);
         }
         // Then the commands find no log: copy leaves the clipboard alone, view says so.
         ModalAnswerer answerer;
         clipboard()->setText(kBefore);
-        form.PushButton8->click();
+        Form1Probe(form).PushButton8()->click();
         QCOMPARE(clipboard()->text(), kBefore);
-        form.PushButton3->click();
+        Form1Probe(form).PushButton3()->click();
         QCOMPARE(answerer.seen().size(), 1);
         QCOMPARE(answerer.seen()[0].text, HistoryCommands::kNoHistoryToView);
         QVERIFY(window.openedUrls.isEmpty());
 
         // The next beep starts a new log of one line.
-        form.beepNow();
-        QCOMPARE(readFile(form.HistoryLogPath).count("\r\n"), 1);
+        Form1Probe(form).BeepNow();
+        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()).count("\r\n"), 1);
     }
 };
 
