@@ -2,7 +2,7 @@
 #include "app/Locations.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/Captions.h"
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"
 #include "core/ErrorTrap.h"

@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 #include "app/Locations.h"
 #include "beep/Captions.h"
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/Main.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 #include "core/Platform.h"
 #include "core/SettingsStore.h"
 

@@ -5,8 +5,8 @@
 #include "core/Failure.h"
 #include "core/Main.h"
 #include "core/NameRules.h"
+#include "history/ClipboardStaging.h"
 #include "history/DesktopText.h"
-#include "history/RichTextBox.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -58,7 +58,7 @@ void Form1::PushButton3_Click()
 void Form1::PushButton8_Click()
 {
     ErrorTrap trap(Locations::kPushButton8);
-    RichTextBox& box = HistoryCommands::RichTextBox1(*this);
+    ClipboardStaging& box = HistoryCommands::RichTextBox1(*this);
     if (trap.test(100, [&] { return Main::FileExists(HistoryLogPath); })) {
         trap.run(102, [&] {
             try {

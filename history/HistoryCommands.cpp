@@ -1,6 +1,6 @@
 #include "history/HistoryCommands.h"
 
-#include "history/RichTextBox.h"
+#include "history/ClipboardStaging.h"
 
 #include <QLocale>
 
@@ -24,11 +24,12 @@ QString HistoryCommands::tooLargeToCopy(qint64 logBytes, qint64 limitBytes)
              locale.toString(limitBytes / kMegabyte));
 }
 
-RichTextBox& HistoryCommands::RichTextBox1(QObject& owner)
+ClipboardStaging& HistoryCommands::RichTextBox1(QObject& owner)
 {
-    if (auto* box = owner.findChild<RichTextBox*>(kRichTextBoxName, Qt::FindDirectChildrenOnly))
+    if (auto* box =
+            owner.findChild<ClipboardStaging*>(kRichTextBoxName, Qt::FindDirectChildrenOnly))
         return *box;
-    auto* box = new RichTextBox(&owner);
+    auto* box = new ClipboardStaging(&owner);
     box->setObjectName(kRichTextBoxName);
     box->setMaxLength(kClipboardLimitBytes);
     return *box;

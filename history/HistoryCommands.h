@@ -3,7 +3,7 @@
 #include <QString>
 
 class QObject;
-class RichTextBox;
+class ClipboardStaging;
 
 /// What the main window's history log commands use: "View History Log" (PushButton3),
 /// "Copy History To Clipboard" (PushButton8) and "Clear History Log" (PushButton12) show these
@@ -32,6 +32,6 @@ QString tooLargeToCopy(qint64 logBytes, qint64 limitBytes);
 
 /// The staging box for the clipboard copy: the child of @p owner (the main window) named
 /// "RichTextBox1", made on first use.
-RichTextBox& RichTextBox1(QObject& owner);
+ClipboardStaging& RichTextBox1(QObject& owner);
 
 } // namespace HistoryCommands

@@ -3,7 +3,7 @@
 #include "SmallDisk.h"
 #include "TestFiles.h"
 #include "app/Locations.h"
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/Main.h"
@@ -11,7 +11,7 @@
 #include "core/NameRules.h"
 #include "core/SettingsStore.h"
 #include "core/WindowSystem.h"
-#include "desktop/RegStuff.h"
+#include "desktop/AutostartEntry.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -148,7 +148,7 @@ class TestCore : public QObject
         const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
         const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
-        const QString path = logOnEntry ? RegStuff::autostartEntryPath()
+        const QString path = logOnEntry ? AutostartEntry::autostartEntryPath()
                                         : disk.path() + QStringLiteral("/Wrenfield.ini");
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile oldFile(path);
@@ -159,7 +159,7 @@ class TestCore : public QObject
 
         try {
             if (logOnEntry)
-                RegStuff::SetRunEntry("/usr/bin/pingora");
+                AutostartEntry::SetRunEntry("/usr/bin/pingora");
             else
                 SettingsStore(path, "Pingora").write("Beep", "new");
             QFAIL("a write that found no room was not reported");

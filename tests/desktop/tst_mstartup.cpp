@@ -5,7 +5,7 @@
 #include "core/Failure.h"
 #include "core/ProductInfo.h"
 #include "core/ProgramFile.h"
-#include "desktop/RegStuff.h"
+#include "desktop/AutostartEntry.h"
 #include "desktop/mStartUp.h"
 
 #include <QDir>
@@ -186,7 +186,7 @@ void tst_StartUp::cleanup()
 
 void tst_StartUp::entryNamesTheRunningProgram()
 {
-    QCOMPARE(RegStuff::autostartEntryPath(), entryPath());
+    QCOMPARE(AutostartEntry::autostartEntryPath(), entryPath());
     mStartUp::AddToStartup();
 
     const QMap<QString, QString> keys = entryKeys(entryPath());
@@ -333,7 +333,7 @@ void tst_StartUp::configHomeDefaultsToDotConfig()
     qunsetenv("XDG_CONFIG_HOME");
     const QString expected = m_home->path() + QStringLiteral("/.config/autostart/") +
                              ProductInfo::kAppId + QStringLiteral(".desktop");
-    QCOMPARE(RegStuff::autostartEntryPath(), expected);
+    QCOMPARE(AutostartEntry::autostartEntryPath(), expected);
     mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
     QVERIFY(QFile::exists(expected));
     mStartUp::RemoveFromStartup();

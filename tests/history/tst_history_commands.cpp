@@ -3,10 +3,10 @@
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 #include "core/Failure.h"
+#include "history/ClipboardStaging.h"
 #include "history/HistoryCommands.h"
-#include "history/RichTextBox.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -165,7 +165,7 @@ class HistoryCommandsTest : public QObject
         QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()),
                  kThreeLines); // the log itself is unchanged
         // The staging box keeps the text, all of it selected.
-        RichTextBox& box = HistoryCommands::RichTextBox1(form);
+        ClipboardStaging& box = HistoryCommands::RichTextBox1(form);
         QCOMPARE(box.text(), kThreeLinesOnClipboard);
         QCOMPARE(box.selStart(), 0);
         QCOMPARE(box.selLength(), kThreeLinesOnClipboard.size());
@@ -257,7 +257,7 @@ class HistoryCommandsTest : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = window.load();
-        RichTextBox& box = HistoryCommands::RichTextBox1(form);
+        ClipboardStaging& box = HistoryCommands::RichTextBox1(form);
         QCOMPARE(box.maxLength(), qint64(1) << 30); // the clipboard takes up to 1 GiB
         const qint64 megabyte = 1 << 20;
         QByteArray log;

@@ -1,4 +1,4 @@
-#include "desktop/RegStuff.h"
+#include "desktop/AutostartEntry.h"
 
 #include "core/AtomicFile.h"
 #include "core/Failure.h"
@@ -10,7 +10,7 @@
 #include <QStringList>
 #include <algorithm>
 
-namespace RegStuff {
+namespace AutostartEntry {
 
 QString autostartEntryPath()
 {
@@ -143,4 +143,4 @@ void DeleteRunEntry()
     QFile::remove(autostartEntryPath());
 }
 
-} // namespace RegStuff
+} // namespace AutostartEntry

@@ -1,4 +1,4 @@
-#include "history/RichTextBox.h"
+#include "history/ClipboardStaging.h"
 
 #include "core/Failure.h"
 #include "history/Background.h"
@@ -19,12 +19,12 @@ constexpr qint64 kAtOnceBytes = 4 << 20;
 
 } // namespace
 
-RichTextBox::RichTextBox(QObject* parent)
+ClipboardStaging::ClipboardStaging(QObject* parent)
     : QObject(parent), m_maxLength(std::numeric_limits<qint64>::max())
 {
 }
 
-void RichTextBox::loadFile(const QString& path)
+void ClipboardStaging::loadFile(const QString& path)
 {
     // Freed on the worker: giving back a gigabyte of memory takes a noticeable moment.
     QByteArray previous = std::exchange(m_text, QByteArray());
@@ -47,18 +47,18 @@ void RichTextBox::loadFile(const QString& path)
     m_selStart = m_selLength = 0;
 }
 
-void RichTextBox::setSelStart(qsizetype start)
+void ClipboardStaging::setSelStart(qsizetype start)
 {
     m_selStart = qBound(qsizetype(0), start, m_text.size());
     m_selLength = 0;
 }
 
-void RichTextBox::setSelLength(qsizetype length)
+void ClipboardStaging::setSelLength(qsizetype length)
 {
     m_selLength = qBound(qsizetype(0), length, m_text.size() - m_selStart);
 }
 
-QByteArray RichTextBox::selectedText() const
+QByteArray ClipboardStaging::selectedText() const
 {
     // The whole text is shared, not copied: a log may be a gigabyte.
     if (m_selStart == 0 && m_selLength == m_text.size())
@@ -66,7 +66,7 @@ QByteArray RichTextBox::selectedText() const
     return m_text.mid(m_selStart, m_selLength);
 }
 
-void RichTextBox::copy()
+void ClipboardStaging::copy()
 {
     if (m_selLength == 0)
         return;

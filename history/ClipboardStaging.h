@@ -12,11 +12,11 @@
 ///
 /// The text is kept as UTF-8 with LF line ends, the form in which the Linux desktop passes
 /// text around; positions and lengths count its bytes.
-class RichTextBox : public QObject
+class ClipboardStaging : public QObject
 {
     Q_OBJECT
   public:
-    explicit RichTextBox(QObject* parent = nullptr);
+    explicit ClipboardStaging(QObject* parent = nullptr);
 
     /// The largest file, in bytes, that loadFile() takes.
     qint64 maxLength() const { return m_maxLength; }

@@ -1,4 +1,4 @@
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 
 #include "beep/MediaPlayer.h"
 #include "core/ErrorTrap.h"

@@ -6,7 +6,7 @@
 /// The per-user autostart entry that starts the program at log-on: a desktop entry in
 /// $XDG_CONFIG_HOME/autostart (~/.config/autostart when the variable is not set). A failed
 /// write is reported; a failed removal is silent.
-namespace RegStuff {
+namespace AutostartEntry {
 
 /// Full path of the entry: the autostart folder and the program's desktop identity.
 QString autostartEntryPath();
@@ -34,4 +34,4 @@ void SetRunEntry(const QByteArray& executablePath);
 /// Removes the entry, whether or not it exists. Silent on every failure.
 void DeleteRunEntry();
 
-} // namespace RegStuff
+} // namespace AutostartEntry
