@@ -1,6 +1,6 @@
 #pragma once
 
-#include "beep/HistoryWriter.h"
+#include "beep/BeepAction.h"
 #include "core/Platform.h"
 #include "core/SettingsStore.h"
 

@@ -1,7 +1,5 @@
 #include "beep/HistoryWriter.h"
 
-#include "beep/MediaPlayer.h"
-#include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/NameRules.h"
 
@@ -17,29 +15,9 @@
 
 namespace {
 
-// The error report's location text of the beep action.
-const QString kBeepNowLocation = QStringLiteral("in Belvane2021/08/31.IntervalSave.BeepNow ");
-
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-bool isHiddenName(const QString& name)
-{
-    return name.startsWith(u'.');
-}
-
-bool isRegularFile(const QByteArray& path)
-{
-    struct stat info
-    {
-    };
-    if (::stat(path.constData(), &info) == 0)
-        return S_ISREG(info.st_mode);
-    if (errno == ENAMETOOLONG || errno == ELOOP)
-        throw Failure(QStringLiteral("Bad file name: %1").arg(systemError(errno)));
-    return false;
 }
 
 // The bytes of one line appended to the log so far. A line is whole or not there at all: when
@@ -101,26 +79,6 @@ QString longTimeFormat(const QLocale& locale)
     return format.trimmed();
 }
 
-// A file that the search finds but the player cannot open (a name with wildcards, an
-// unreadable file) fails the same way at every beep: on the shortest interval a timed beep
-// would show the same report every second. Such a failure is reported once for a run of timed
-// beeps of the same file.
-void startSound(const IntervalSave::BeepParts& parts, IntervalSave::Beep kind)
-{
-    const QString path = parts.soundPath();
-    try {
-        parts.player.setUrl(path);
-        parts.playerFailureReported.clear();
-    } catch (...) {
-        if (kind == IntervalSave::Beep::Timed) {
-            if (path == parts.playerFailureReported)
-                return;
-            parts.playerFailureReported = path;
-        }
-        throw;
-    }
-}
-
 } // namespace
 
 QString IntervalSave::DateTimeText(const QDateTime& when, const QLocale& locale)
@@ -131,24 +89,6 @@ QString IntervalSave::DateTimeText(const QDateTime& when, const QLocale& locale)
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;
     return date + u' ' + locale.toString(when.time(), longTimeFormat(locale));
-}
-
-bool IntervalSave::FindsBeepFile(const QString& path)
-{
-    if (path.contains(QChar(0)))
-        throw Failure(QStringLiteral("Bad file name: the name contains a NUL character."));
-    const QFileInfo info(path);
-    const QString name = info.fileName();
-    if (name.isEmpty())
-        return false;
-    if (name.contains(u'*') || name.contains(u'?')) {
-        const QDir folder = info.dir();
-        for (const QString& match : folder.entryList({name}, QDir::Files | QDir::NoDotAndDotDot))
-            if (!isHiddenName(match) && isRegularFile(QFile::encodeName(folder.filePath(match))))
-                return true;
-        return false;
-    }
-    return !isHiddenName(name) && isRegularFile(QFile::encodeName(path));
 }
 
 void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line)
@@ -200,27 +140,4 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
     if (::close(fd) != 0)
         throw Failure(QStringLiteral("The history log %1 cannot be written: %2")
                           .arg(logPath, systemError(errno)));
-}
-
-void IntervalSave::BeepNow(const BeepParts& parts, Beep kind)
-{
-    // A beep of another file ends a run of beeps that failed the same way.
-    if (parts.soundPath() != parts.playerFailureReported)
-        parts.playerFailureReported.clear();
-    ErrorTrap trap(kBeepNowLocation);
-    auto append = [&](const QString& prefix) {
-        AppendHistoryLine(parts.logPath, prefix + DateTimeText(parts.now()));
-    };
-    if (trap.test(100, [&] { return !parts.soundPath().isEmpty(); })) {
-        if (trap.test(102, [&] { return FindsBeepFile(parts.soundPath()); })) {
-            trap.run(104, [&] { parts.player.setLoop(false); });
-            trap.run(106, [&] { parts.player.close(); });
-            trap.run(108, [&] { startSound(parts, kind); });
-            trap.run(110, [&] { append(kBeepedAt); });
-        } else {
-            trap.run(112, [&] { append(kFileNotFound); });
-        }
-    } else {
-        trap.run(114, [&] { append(kNoFileSpecified); });
-    }
 }

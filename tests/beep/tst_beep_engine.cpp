@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 #include "TestWindow.h"
 #include "appearance/PointerFeedback.h"
+#include "beep/BeepAction.h"
 #include "beep/HistoryWriter.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"

@@ -3,7 +3,6 @@
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "TestWindow.h"
-#include "beep/HistoryWriter.h"
 #include "core/Failure.h"
 #include "history/ClipboardStaging.h"
 #include "history/HistoryCommands.h"
