@@ -61,7 +61,7 @@ double cpuSeconds()
 
 } // namespace
 
-class TestCore : public QObject
+class tst_Core : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -750,5 +750,5 @@ class TestCore : public QObject
     }
 };
 
-QTEST_MAIN(TestCore)
+QTEST_MAIN(tst_Core)
 #include "tst_core.moc"

@@ -114,7 +114,7 @@ struct BeepWindow : TestWindow
 
 } // namespace
 
-class TestBeepEngine : public QObject
+class tst_BeepCommands : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -537,5 +537,5 @@ class TestBeepEngine : public QObject
     }
 };
 
-QTEST_MAIN(TestBeepEngine)
-#include "tst_beep_engine.moc"
+QTEST_MAIN(tst_BeepCommands)
+#include "tst_beep_commands.moc"

@@ -67,7 +67,7 @@ Form1& loadWithViewer(TestWindow& window, std::function<void(const QUrl&)> openU
 
 } // namespace
 
-class HistoryCommandsTest : public QObject
+class tst_HistoryCommands : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -369,5 +369,5 @@ class HistoryCommandsTest : public QObject
     }
 };
 
-QTEST_MAIN(HistoryCommandsTest)
+QTEST_MAIN(tst_HistoryCommands)
 #include "tst_history_commands.moc"

@@ -37,7 +37,7 @@ void writeFile(const QString& path)
 
 } // namespace
 
-class TestStartup : public QObject
+class tst_FormLoad : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -451,5 +451,5 @@ class TestStartup : public QObject
     }
 };
 
-QTEST_MAIN(TestStartup)
-#include "tst_startup.moc"
+QTEST_MAIN(tst_FormLoad)
+#include "tst_form_load.moc"

@@ -78,7 +78,7 @@ bool hideInTray(TrayWindow& window, Form1& form, int balloonMs)
 
 } // namespace
 
-class TestTrayWindow : public QObject
+class tst_TrayWindow : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -300,5 +300,5 @@ class TestTrayWindow : public QObject
     }
 };
 
-QTEST_MAIN(TestTrayWindow)
+QTEST_MAIN(tst_TrayWindow)
 #include "tst_tray_window.moc"

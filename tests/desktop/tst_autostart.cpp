@@ -139,7 +139,7 @@ QString validatorOutput(const QString& path, bool* passed)
 
 } // namespace
 
-class tst_StartUp : public QObject
+class tst_Autostart : public QObject
 {
     Q_OBJECT
 
@@ -165,7 +165,7 @@ class tst_StartUp : public QObject
     }
 };
 
-void tst_StartUp::init()
+void tst_Autostart::init()
 {
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY(m_home->isValid());
@@ -173,7 +173,7 @@ void tst_StartUp::init()
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home->path() + QStringLiteral("/config")));
 }
 
-void tst_StartUp::cleanup()
+void tst_Autostart::cleanup()
 {
     // Names that are not UTF-8 are beyond QTemporaryDir's own removal.
     QProcess::execute(QStringLiteral("chmod"),
@@ -184,7 +184,7 @@ void tst_StartUp::cleanup()
     m_home.reset();
 }
 
-void tst_StartUp::entryNamesTheRunningProgram()
+void tst_Autostart::entryNamesTheRunningProgram()
 {
     QCOMPARE(AutostartEntry::autostartEntryPath(), entryPath());
     mStartUp::AddToStartup();
@@ -206,7 +206,7 @@ void tst_StartUp::entryNamesTheRunningProgram()
     QVERIFY(entry.readAll().startsWith("[Desktop Entry]\n"));
 }
 
-void tst_StartUp::execLineStartsTheRightProgram_data()
+void tst_Autostart::execLineStartsTheRightProgram_data()
 {
     // Folders under a temporary home, each holding the program.
     QTest::addColumn<QByteArray>("folder");
@@ -227,7 +227,7 @@ void tst_StartUp::execLineStartsTheRightProgram_data()
     QTest::newRow("control characters") << QByteArray("a\001b\037c\177d");
 }
 
-void tst_StartUp::execLineStartsTheRightProgram()
+void tst_Autostart::execLineStartsTheRightProgram()
 {
     QFETCH(QByteArray, folder);
     const QByteArray program =
@@ -291,7 +291,7 @@ void tst_StartUp::execLineStartsTheRightProgram()
     QVERIFY2(!output.contains(QStringLiteral("error")), qPrintable(output));
 }
 
-void tst_StartUp::removalDeletesTheEntryAndIsSilentWhenThereIsNone()
+void tst_Autostart::removalDeletesTheEntryAndIsSilentWhenThereIsNone()
 {
     mStartUp::RemoveFromStartup(); // nothing there yet
     mStartUp::AddToStartup(QByteArrayLiteral("/usr/bin/pingora"));
@@ -310,7 +310,7 @@ void tst_StartUp::removalDeletesTheEntryAndIsSilentWhenThereIsNone()
     QVERIFY(!QFile::exists(entryPath()));
 }
 
-void tst_StartUp::handWrittenEntryIsReplacedWhole()
+void tst_Autostart::handWrittenEntryIsReplacedWhole()
 {
     QVERIFY(QDir().mkpath(QFileInfo(entryPath()).absolutePath()));
     QFile entry(entryPath());
@@ -328,7 +328,7 @@ void tst_StartUp::handWrittenEntryIsReplacedWhole()
              QStringList{QStringLiteral("/opt/pingora/pingora")});
 }
 
-void tst_StartUp::configHomeDefaultsToDotConfig()
+void tst_Autostart::configHomeDefaultsToDotConfig()
 {
     qunsetenv("XDG_CONFIG_HOME");
     const QString expected = m_home->path() + QStringLiteral("/.config/autostart/") +
@@ -340,7 +340,7 @@ void tst_StartUp::configHomeDefaultsToDotConfig()
     QVERIFY(!QFile::exists(expected));
 }
 
-void tst_StartUp::autostartFolderIsAFile()
+void tst_Autostart::autostartFolderIsAFile()
 {
     QVERIFY(QDir().mkpath(m_home->path() + QStringLiteral("/config")));
     QFile blocker(m_home->path() + QStringLiteral("/config/autostart"));
@@ -361,7 +361,7 @@ void tst_StartUp::autostartFolderIsAFile()
     QCOMPARE(blocker.readAll(), QByteArray("not a folder"));
 }
 
-void tst_StartUp::readOnlyAutostartFolder()
+void tst_Autostart::readOnlyAutostartFolder()
 {
     if (geteuid() == 0)
         QSKIP("permissions do not hold the superuser back");
@@ -382,7 +382,7 @@ void tst_StartUp::readOnlyAutostartFolder()
     QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1);
 }
 
-void tst_StartUp::programFileAsTheSystemNamesIt()
+void tst_Autostart::programFileAsTheSystemNamesIt()
 {
     // Run as a copy of this test in such a folder: report what it finds beside itself, then
     // its own path once its file has been replaced, as a package upgrade replaces it.
@@ -421,5 +421,5 @@ void tst_StartUp::programFileAsTheSystemNamesIt()
     QCOMPARE(seen.readAll(), folder + "\nRIFF of the test\n" + copy);
 }
 
-QTEST_GUILESS_MAIN(tst_StartUp)
-#include "tst_mstartup.moc"
+QTEST_GUILESS_MAIN(tst_Autostart)
+#include "tst_autostart.moc"
