@@ -4,7 +4,7 @@
 // the time to read the log once, the time of the copy command and its ratio to that (target:
 // at most 2), the longest gap between ticks of a 10 ms timer during the copy (the window's
 // responsiveness), and the time the view command takes. On an X server (run it inside
-// tests/e2e/desktop-session.sh) it also times another program pasting the copied log (xclip)
+// tests/support/desktop-session.sh) it also times another program pasting the copied log (xclip)
 // and, in that private session only, the start of a viewer of its own for the view command.
 // It never fails: it measures.
 #include "Form1Probe.h"

@@ -9,18 +9,18 @@
 /// One run of a program under test, in private folders: its own settings folder
 /// (XDG_CONFIG_HOME, holding the settings given) and temporary folder (TEMP, where the
 /// history log goes), removed afterwards.
-class ProgramRun
+class IsolatedRun
 {
   public:
     /// Settings of the [Pingora] section, key to value.
     using Settings = std::map<std::string, std::string>;
 
     /// Prepares the folders and writes \a settings (if any) to the settings file.
-    ProgramRun(std::string program, const Settings& settings = {});
+    IsolatedRun(std::string program, const Settings& settings = {});
     /// Stops the program if it still runs and removes the folders.
-    ~ProgramRun();
-    ProgramRun(const ProgramRun&) = delete;
-    ProgramRun& operator=(const ProgramRun&) = delete;
+    ~IsolatedRun();
+    IsolatedRun(const IsolatedRun&) = delete;
+    IsolatedRun& operator=(const IsolatedRun&) = delete;
 
     /// Sets an environment variable for the program, before start().
     void setEnvironment(std::string name, std::string value);

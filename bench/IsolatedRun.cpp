@@ -1,4 +1,4 @@
-#include "ProgramRun.h"
+#include "IsolatedRun.h"
 
 #include <cerrno>
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <thread>
 #include <unistd.h>
 
-ProgramRun::ProgramRun(std::string program, const Settings& settings)
+IsolatedRun::IsolatedRun(std::string program, const Settings& settings)
     : m_program(std::move(program))
 {
     const char* tmp = std::getenv("TMPDIR");
@@ -34,19 +34,19 @@ ProgramRun::ProgramRun(std::string program, const Settings& settings)
     }
 }
 
-ProgramRun::~ProgramRun()
+IsolatedRun::~IsolatedRun()
 {
     stop();
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
 }
 
-void ProgramRun::setEnvironment(std::string name, std::string value)
+void IsolatedRun::setEnvironment(std::string name, std::string value)
 {
     m_environment.emplace_back(std::move(name), std::move(value));
 }
 
-pid_t ProgramRun::start()
+pid_t IsolatedRun::start()
 {
     const std::string log = m_root + "/output.log";
     const pid_t parent = getpid();
@@ -72,7 +72,7 @@ pid_t ProgramRun::start()
     return m_pid;
 }
 
-void ProgramRun::stop()
+void IsolatedRun::stop()
 {
     if (m_pid <= 0)
         return;
