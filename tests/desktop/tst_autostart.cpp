@@ -402,7 +402,7 @@ void tst_Autostart::programFileAsTheSystemNamesIt()
     QVERIFY(!ProgramFile::spelledExactly(folder));
     QFile self(QStringLiteral("/proc/self/exe"));
     QVERIFY(self.open(QIODevice::ReadOnly));
-    const QByteArray copy = folder + "/tst_mstartup";
+    const QByteArray copy = folder + "/tst_autostart";
     QVERIFY(writeBytes(copy, self.readAll(), 0700));
     QVERIFY(writeBytes(folder + "/beep.wav", "RIFF of the test", 0600));
 
