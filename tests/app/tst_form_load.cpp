@@ -220,6 +220,11 @@ class tst_FormLoad : public QObject
             QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
             QCOMPARE(Form1Probe(form).Frame1()->title(),
                      QString("Next beep will occur in 00:00:00"));
+            // A click then turns auto beep on.
+            Form1Probe(form).PushButton5()->click();
+            QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn Off Auto Beep"));
+            QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
+            QCOMPARE(window.settings().read("StartStopState", ""), QString("On"));
         }
     }
 
