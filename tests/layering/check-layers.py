@@ -50,12 +50,20 @@ def wrong_include(room, target):
     return None
 
 
+def source_files(root):
+    """The files under @p root: git's list when it is a work tree, else every file of the rooms."""
+    listed = subprocess.run(["git", "-C", str(root), "ls-files", "--cached", "--others",
+                             "--exclude-standard"], capture_output=True, text=True)
+    if listed.returncode == 0 and listed.stdout:
+        return sorted(set(listed.stdout.split()))
+    return sorted(str(path.relative_to(root)) for room in FLOORS
+                  for path in (root / room).glob("*") if path.is_file())
+
+
 def main():
     root = Path(sys.argv[1] if len(sys.argv) > 1 else ".")
-    files = subprocess.run(["git", "-C", str(root), "ls-files", "--cached", "--others",
-                            "--exclude-standard"], capture_output=True, text=True, check=True)
     faults = []
-    for name in sorted(set(files.stdout.split())):
+    for name in source_files(root):
         room = room_of(name)
         if room is None or not re.search(r"\.(h|cpp|c)$", name) or not (root / name).exists():
             continue
