@@ -1,9 +1,8 @@
 #include "app/Form1.h"
-#include "app/MainLoop.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramFile.h"
-#include "app/WindowSystem.h"
-#include "beep/MediaPlayer.h"
+#include "core/MainLoop.h"
+#include "core/ProductInfo.h"
+#include "core/ProgramFile.h"
+#include "core/WindowSystem.h"
 
 #include <QApplication>
 
@@ -25,6 +24,6 @@ int main(int argc, char** argv)
     Form1 form(Platform::real(), SettingsStore::forUser());
     form.Form_Load();
     form.showAsLoaded();
-    form.WindowsMediaPlayer1->prepare(); // in the background: the first beep comes on time too
+    form.preparePlayer(); // in the background: the first beep comes on time too
     return MainLoop::exec();
 }

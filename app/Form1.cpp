@@ -1,14 +1,14 @@
 #include "app/Form1.h"
 
-#include "app/ErrorTrap.h"
 #include "app/Form1Layout.h"
-#include "app/WindowTimer.h"
 #include "appearance/BackColor.h"
 #include "appearance/PointerFeedback.h"
 #include "appearance/StyleSheetSkin.h"
 #include "beep/Captions.h"
 #include "beep/MediaPlayer.h"
 #include "beep/RowChoiceWatch.h"
+#include "core/ErrorTrap.h"
+#include "core/WindowTimer.h"
 #include "desktop/cSysTray.h"
 
 #include <QCheckBox>
@@ -156,7 +156,8 @@ void Form1::buildLayout()
     }
     Timer1 = new WindowTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    WindowsMediaPlayer1 = new MediaPlayer(this);
+    WindowsMediaPlayer1 =
+        m_platform.makeMediaPlayer ? m_platform.makeMediaPlayer(this) : new MediaPlayer(this);
     WindowsMediaPlayer1->setObjectName(QStringLiteral("WindowsMediaPlayer1"));
 
     ListView1 = place(new QTreeWidget(this), "ListView1", 120, 3795, 7800, 2535);

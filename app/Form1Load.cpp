@@ -1,12 +1,14 @@
-#include "app/ErrorTrap.h"
 #include "app/Form1.h"
-#include "app/Main.h"
-#include "app/MainLoop.h"
-#include "app/NameRules.h"
-#include "app/ProductInfo.h"
-#include "app/ProgramFile.h"
-#include "app/WindowTimer.h"
+#include "app/Locations.h"
 #include "beep/Captions.h"
+#include "beep/MediaPlayer.h"
+#include "core/ErrorTrap.h"
+#include "core/Main.h"
+#include "core/MainLoop.h"
+#include "core/NameRules.h"
+#include "core/ProductInfo.h"
+#include "core/ProgramFile.h"
+#include "core/WindowTimer.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -55,11 +57,11 @@ void Form1::Form_Load()
     QString startStopState;
     trap.run(176, [&] { startStopState = m_settings.read(kStartStopState, kOn); });
     if (trap.test(178, [&] { return startStopState == kOff; })) {
-        trap.run(180, [&] { PushButton5->setText(Captions::kTurnOnAutoBeep); });
+        trap.run(180, [&] { showAutoBeep(AutoBeep::Off); });
         trap.run(182, [&] { Frame1->setTitle(Captions::kAutoBeepTurnedOff); });
         trap.run(184, [&] { Timer1->setInterval(0); });
     } else if (trap.test(186, [&] { return startStopState == kOn; })) {
-        trap.run(188, [&] { PushButton5->setText(Captions::kTurnOffAutoBeep); });
+        trap.run(188, [&] { showAutoBeep(AutoBeep::On); });
         trap.run(190, [&] { Timer1->setInterval(1000); });
     }
 
@@ -87,6 +89,11 @@ void Form1::VisitHomePage()
     const int draw = int(m_platform.randomFraction() * 100) + 1;
     if (draw == kHomePageDraw)
         m_platform.openUrl(QUrl(ProductInfo::kHomePage));
+}
+
+void Form1::preparePlayer()
+{
+    WindowsMediaPlayer1->prepare();
 }
 
 void Form1::Form_QueryUnload()

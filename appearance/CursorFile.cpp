@@ -1,8 +1,8 @@
 #include "appearance/CursorFile.h"
 
-#include "app/Failure.h"
 #include "appearance/CursorFormat.h"
 #include "appearance/CursorImages.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>

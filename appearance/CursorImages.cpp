@@ -1,8 +1,8 @@
 #include "appearance/CursorImages.h"
 
-#include "app/Failure.h"
 #include "appearance/CursorFile.h"
 #include "appearance/CursorFormat.h"
+#include "core/Failure.h"
 
 #include <QtEndian>
 #include <array>

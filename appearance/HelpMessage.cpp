@@ -1,7 +1,7 @@
 #include "appearance/HelpMessage.h"
 
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #include "appearance/SkinFile.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "appearance/StyleSheetSkin.h"
 
-#include "app/Failure.h"
 #include "appearance/SkinFile.h"
 #include "appearance/StyleSheetCheck.h"
+#include "core/Failure.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "beep/IntervalCatalogue.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 const std::array<IntervalCatalogue::Row, 16>& IntervalCatalogue::rows()
 {

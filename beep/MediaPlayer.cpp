@@ -1,9 +1,9 @@
 #include "beep/MediaPlayer.h"
 
-#include "app/Failure.h"
 #include "beep/SoundPlayback.h"
 #include "beep/SoundRequest.h"
 #include "beep/SoundThread.h"
+#include "core/Failure.h"
 
 #include <QFile>
 #include <QMutexLocker>

@@ -1,6 +1,6 @@
 #include "beep/SoundFileDialog.h"
 
-#include "app/Platform.h"
+#include "core/Platform.h"
 
 #include <QStringList>
 

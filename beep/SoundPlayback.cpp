@@ -1,7 +1,7 @@
 #include "beep/SoundPlayback.h"
 
-#include "app/ProgramFile.h"
 #include "beep/SoundEngine.h"
+#include "core/ProgramFile.h"
 
 #include <QLibrary>
 #include <QLoggingCategory>

@@ -3,7 +3,7 @@
 // never fails. Run it inside the test desktop session (X server, window manager with a tray,
 // PulseAudio null sink); bench/run-all.sh does that:
 //
-//   tests/e2e/desktop-session.sh --wm -- build/bench/desktop_bench
+//   tests/support/desktop-session.sh --wm -- build/bench/desktop_bench
 //       --program build/pingora/pingora --minimal build/bench/minimal_window
 //
 // Sections (--only a,b,...): startup, breakdown, steady, off, beepnow, timing. --quick runs fewer
@@ -15,9 +15,9 @@
 
 #include "Figures.h"
 #include "FileEvents.h"
+#include "IsolatedRun.h"
 #include "MonitorRecorder.h"
 #include "ProcStat.h"
-#include "ProgramRun.h"
 #include "ToneOnsets.h"
 #include "WakeProbe.h"
 #include "XSession.h"
@@ -104,7 +104,7 @@ void addSummary(const char* format, ...)
 }
 
 // Settings of a Pingora run: the program's own beep, the given interval row and state.
-ProgramRun::Settings pingoraSettings(const Options& options, int intervalRow, bool autoBeepOn)
+IsolatedRun::Settings pingoraSettings(const Options& options, int intervalRow, bool autoBeepOn)
 {
     const std::string folder = options.program.substr(0, options.program.rfind('/'));
     return {{"Beep", folder + "/beep.wav"},
@@ -114,14 +114,14 @@ ProgramRun::Settings pingoraSettings(const Options& options, int intervalRow, bo
 
 struct Launched
 {
-    std::unique_ptr<ProgramRun> run;
+    std::unique_ptr<IsolatedRun> run;
     Clock::time_point launchedAt;
     XSession::MappedWindow window;
     double mapMs = 0;
 };
 
 // Starts the prepared \a run and waits for its main window.
-Launched launch(XSession& x, std::unique_ptr<ProgramRun> run)
+Launched launch(XSession& x, std::unique_ptr<IsolatedRun> run)
 {
     Launched l;
     l.run = std::move(run);
@@ -136,9 +136,9 @@ Launched launch(XSession& x, std::unique_ptr<ProgramRun> run)
 }
 
 // Starts \a program in private folders and waits for its main window.
-Launched launch(XSession& x, const std::string& program, const ProgramRun::Settings& settings)
+Launched launch(XSession& x, const std::string& program, const IsolatedRun::Settings& settings)
 {
-    return launch(x, std::make_unique<ProgramRun>(program, settings));
+    return launch(x, std::make_unique<IsolatedRun>(program, settings));
 }
 
 ProcStat::Sample sampleOf(ProcStat::Tracker& tracker)
@@ -169,7 +169,7 @@ void startup(XSession& x, const Options& o)
     std::printf("\n== Start-up: launch to main window mapped, %d runs each, alternating\n",
                 o.startupRuns);
     const std::string programs[2] = {o.minimal, o.program};
-    const ProgramRun::Settings settings[2] = {{}, pingoraSettings(o, 2, true)};
+    const IsolatedRun::Settings settings[2] = {{}, pingoraSettings(o, 2, true)};
     // One untimed start each, so that both find the disk cache warm.
     for (int p = 0; p < 2; ++p)
         launch(x, programs[p], settings[p]);
@@ -265,13 +265,13 @@ void breakdown(XSession& x, const Options& o)
                 o.breakdownRuns);
     const std::string probe = mainProbePath();
     const std::string programs[2] = {o.minimal, o.program};
-    const ProgramRun::Settings settings[2] = {{}, pingoraSettings(o, 11, true)};
+    const IsolatedRun::Settings settings[2] = {{}, pingoraSettings(o, 11, true)};
     std::vector<double> mainMs[2], mapMs[2], libsAtMap[2], trayMs, soundLoadedMs, soundClientMs,
         libsWithSound;
     for (int i = 0; i < o.breakdownRuns; ++i) {
         for (int j = 0; j < 2; ++j) {
             const int p = (i + j) % 2;
-            auto run = std::make_unique<ProgramRun>(programs[p], settings[p]);
+            auto run = std::make_unique<IsolatedRun>(programs[p], settings[p]);
             const std::string stamp = run->tempFolder() + "/main.stamp";
             run->setEnvironment("LD_AUDIT", probe);
             run->setEnvironment("MAIN_PROBE_FILE", stamp);
@@ -334,7 +334,7 @@ void steady(XSession& x, const Options& o)
                 "after launch, RSS at %d s; %d runs each, alternating\n",
                 settle, o.steadySeconds, o.steadySeconds, o.steadyRuns);
     const std::string programs[2] = {o.minimal, o.program};
-    const ProgramRun::Settings settings[2] = {{}, pingoraSettings(o, 11, true)};
+    const IsolatedRun::Settings settings[2] = {{}, pingoraSettings(o, 11, true)};
     SteadyFigures f[2];
     for (int i = 0; i < o.steadyRuns; ++i) {
         for (int j = 0; j < 2; ++j) {
@@ -450,8 +450,8 @@ void beepNow(XSession& x, const Options& o)
     std::printf(
         "\n== \"Beep Now (Test)\": CPU during the 5-second wait after the beep, %d clicks\n",
         o.beepNowRuns);
-    const ProgramRun::Settings settings = pingoraSettings(o, 1, false);
-    auto run = std::make_unique<ProgramRun>(o.program, settings);
+    const IsolatedRun::Settings settings = pingoraSettings(o, 1, false);
+    auto run = std::make_unique<IsolatedRun>(o.program, settings);
     FileEvents log(run->tempFolder());
     const Launched l = launch(x, std::move(run));
     ProcStat::Tracker tracker(l.run->pid());
@@ -527,7 +527,7 @@ void timing(XSession& x, const Options& o, MonitorRecorder& recorder, int row, i
     std::printf("\n== Beep timing, \"Beep every %d second%s\", %d beeps (a beep's time: its line "
                 "reaching the history log)\n",
                 seconds, seconds == 1 ? "" : "s", count);
-    auto run = std::make_unique<ProgramRun>(o.program, pingoraSettings(o, row, false));
+    auto run = std::make_unique<IsolatedRun>(o.program, pingoraSettings(o, row, false));
     FileEvents log(run->tempFolder());
     FileEvents config(run->configFolder());
     const Launched l = launch(x, std::move(run));

@@ -6,7 +6,7 @@
 // The large logs are made in a temporary folder in two ways: sparse (a hole of 1 GiB, made at
 // once) and allocated (1 GiB of blocks reserved on the disk with fallocate).
 
-#include "beep/IntervalSave.h"
+#include "beep/HistoryWriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

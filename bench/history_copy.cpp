@@ -4,11 +4,11 @@
 // the time to read the log once, the time of the copy command and its ratio to that (target:
 // at most 2), the longest gap between ticks of a 10 ms timer during the copy (the window's
 // responsiveness), and the time the view command takes. On an X server (run it inside
-// tests/e2e/desktop-session.sh) it also times another program pasting the copied log (xclip)
+// tests/support/desktop-session.sh) it also times another program pasting the copied log (xclip)
 // and, in that private session only, the start of a viewer of its own for the view command.
 // It never fails: it measures.
-#include "app/Form1.h"
-#include "app/SettingsStore.h"
+#include "Form1Probe.h"
+#include "core/SettingsStore.h"
 #include "history/HistoryCommands.h"
 
 #include <QApplication>
@@ -197,7 +197,7 @@ void timeView(Form1& form, const QString& record, const char* when)
     QFile::remove(record);
     QElapsedTimer timer;
     timer.start();
-    form.PushButton3->click();
+    Form1Probe(form).PushButton3()->click();
     const double clickMs = msSince(timer);
     if (record.isEmpty()) {
         std::printf("  view %s: command %.2f ms\n", when, clickMs);
@@ -207,7 +207,7 @@ void timeView(Form1& form, const QString& record, const char* when)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     QFile received(record);
     received.open(QIODevice::ReadOnly);
-    const bool right = received.readAll() == QFile::encodeName(form.HistoryLogPath);
+    const bool right = received.readAll() == QFile::encodeName(Form1Probe(form).HistoryLogPath());
     std::printf("  view %s: command %.2f ms, viewer started with the log's path after %lld "
                 "ms%s\n",
                 when, clickMs, timer.elapsed(), right ? "" : " (WRONG PATH)");
@@ -245,12 +245,14 @@ int main(int argc, char** argv)
                 HistoryCommands::kClipboardLimitBytes >> 20, roundsFor(qint64(1) << 30),
                 roundsFor(0));
     for (const qint64 mib : sizesMiB) {
-        const qint64 size = writeLog(form.HistoryLogPath, mib << 20);
+        const qint64 size = writeLog(Form1Probe(form).HistoryLogPath(), mib << 20);
         std::printf("log of %lld MiB (%lld bytes):\n", mib, size);
         qint64 bytesRead = 0;
-        readOnceMs(form.HistoryLogPath, &bytesRead); // the file in the page cache, as after a beep
-        const double readMs =
-            best(roundsFor(size), [&] { return readOnceMs(form.HistoryLogPath, &bytesRead); });
+        readOnceMs(Form1Probe(form).HistoryLogPath(),
+                   &bytesRead); // the file in the page cache, as after a beep
+        const double readMs = best(roundsFor(size), [&] {
+            return readOnceMs(Form1Probe(form).HistoryLogPath(), &bytesRead);
+        });
         std::printf("  read once: %.2f ms\n", readMs);
         timeView(form, viewerRecord, "before copying");
 
@@ -261,7 +263,7 @@ int main(int argc, char** argv)
             QElapsedTimer timer;
             timer.start();
             gap.start();
-            form.PushButton8->click();
+            Form1Probe(form).PushButton8()->click();
             const double ms = msSince(timer);
             longestGap = std::max(longestGap, gap.stop());
             return ms;
@@ -280,14 +282,14 @@ int main(int argc, char** argv)
         timeView(form, viewerRecord, "with the log on the clipboard");
         QGuiApplication::clipboard()->clear();
     }
-    const qint64 over =
-        writeLog(form.HistoryLogPath, HistoryCommands::kClipboardLimitBytes + (1 << 20));
+    const qint64 over = writeLog(Form1Probe(form).HistoryLogPath(),
+                                 HistoryCommands::kClipboardLimitBytes + (1 << 20));
     QElapsedTimer timer;
     timer.start();
-    form.PushButton8->click();
+    Form1Probe(form).PushButton8()->click();
     std::printf("log of %lld bytes, over the limit: told in %lld ms (box closed by the bench)\n",
                 over, timer.elapsed());
-    QFile::remove(form.HistoryLogPath);
+    QFile::remove(Form1Probe(form).HistoryLogPath());
     std::fflush(stdout);
     return 0;
 }

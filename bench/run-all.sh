@@ -14,7 +14,7 @@ if [[ $# -gt 0 && "$1" != "--" ]]; then
     shift
 fi
 [[ "${1:-}" == "--" ]] && shift
-session="$root/tests/e2e/desktop-session.sh"
+session="$root/tests/support/desktop-session.sh"
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S "$root" -B "$build" -G Ninja
@@ -46,14 +46,14 @@ fi
 
 echo
 echo "### beep stress: 10 copies beeping every second for 4 minutes on a busy machine"
-"$session" -- "$root/tests/e2e/beep-stress.sh" --copies 10 --seconds 240 --busy 2 \
-    "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+"$session" -- "$root/tests/support/beep-stress.sh" --copies 10 --seconds 240 --busy 2 \
+    "$build/pingora/pingora" "$build/tests/support/tone-onsets" || true
 echo
 echo "### stalled sound server: one copy beeping every second, the server paused 3 times 20 s and once 45 s"
-"$session" -- "$root/tests/e2e/beep-stress.sh" --stalls "20 20 20 45" --copies 1 --seconds 0 \
-    --busy 0 "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+"$session" -- "$root/tests/support/beep-stress.sh" --stalls "20 20 20 45" --copies 1 --seconds 0 \
+    --busy 0 "$build/pingora/pingora" "$build/tests/support/tone-onsets" || true
 echo
 soak_seconds=${SOAK_SECONDS:-3600}
 echo "### soak: one copy beeping every second for $soak_seconds s"
-"$session" -- "$root/tests/e2e/beep-stress.sh" --soak --copies 1 --seconds "$soak_seconds" --busy 0 \
-    "$build/pingora/pingora" "$build/tests/e2e/tone-onsets" || true
+"$session" -- "$root/tests/support/beep-stress.sh" --soak --copies 1 --seconds "$soak_seconds" --busy 0 \
+    "$build/pingora/pingora" "$build/tests/support/tone-onsets" || true

@@ -3,7 +3,7 @@
 // Target: every beep heard, median onset at most 25 ms. Prints figures; never fails.
 //
 // Run it inside the test desktop session (a PulseAudio null sink):
-//   tests/e2e/desktop-session.sh build/bench/sound_latency [--count N] [--interval MS]
+//   tests/support/desktop-session.sh build/bench/sound_latency [--count N] [--interval MS]
 // The program's media player is measured against paplay, the sound server's own client.
 
 #include "MonitorRecorder.h"
@@ -121,7 +121,7 @@ int main(int argc, char** argv)
 
     if (!qEnvironmentVariableIsSet("PULSE_SERVER"))
         std::printf(
-            "note: PULSE_SERVER is not set; run this inside tests/e2e/desktop-session.sh\n");
+            "note: PULSE_SERVER is not set; run this inside tests/support/desktop-session.sh\n");
     QTemporaryDir dir;
     const QString beepPath = dir.filePath("beep.wav");
     ToneWav::write(beepPath, {}, 880, 0.15);

@@ -1,6 +1,6 @@
 #include "desktop/BalloonService.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,6 +1,6 @@
 #include "desktop/cSysTray.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "desktop/DesktopTrayShell.h"
 #include "desktop/TrayText.h"
 #include "resources/ProgramIcon.h"

@@ -15,7 +15,7 @@
 /// @code
 ///   cSysTray1 = new cSysTray(this);                                // the desktop's own tray
 ///   cSysTray1->ReadProperties(cSysTray::mainWindowProperties());  // icon in, W image, no tip
-///   connect(cSysTray1, &cSysTray::MouseUp, this, &Form1::cSysTray1_MouseUp);
+///   connect(cSysTray1, &cSysTray::MouseUp, this, &MainWindow::cSysTray1_MouseUp);
 ///   ...
 ///   cSysTray1->setTrayTip(ProductInfo::kProductName);
 ///   cSysTray1->setInTray(true);

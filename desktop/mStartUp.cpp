@@ -1,8 +1,8 @@
 #include "desktop/mStartUp.h"
 
-#include "app/Failure.h"
-#include "app/ProgramFile.h"
-#include "desktop/RegStuff.h"
+#include "core/Failure.h"
+#include "core/ProgramFile.h"
+#include "desktop/AutostartEntry.h"
 
 namespace mStartUp {
 
@@ -22,12 +22,12 @@ void AddToStartup(const QByteArray& executable)
     if (executable.isEmpty())
         throw Failure(QStringLiteral("The program's own file could not be found, so no log-on "
                                      "entry was written."));
-    RegStuff::SetRunEntry(executable);
+    AutostartEntry::SetRunEntry(executable);
 }
 
 void RemoveFromStartup()
 {
-    RegStuff::DeleteRunEntry();
+    AutostartEntry::DeleteRunEntry();
 }
 
 } // namespace mStartUp

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,35 +1,12 @@
 #include "history/HistoryCommands.h"
 
-#include "app/ErrorTrap.h"
-#include "app/Failure.h"
-#include "app/Form1.h"
-#include "app/Main.h"
-#include "app/NameRules.h"
-#include "history/DesktopText.h"
-#include "history/RichTextBox.h"
+#include "history/ClipboardStaging.h"
 
-#include <QApplication>
-#include <QFileInfo>
 #include <QLocale>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QUrl>
 
 namespace {
 
 const QString kRichTextBoxName = QStringLiteral("RichTextBox1");
-
-/// A modal box with @p text, no icon and the application title; returns the button pressed.
-QMessageBox::StandardButton showMessage(QWidget* parent, const QString& text,
-                                        QMessageBox::StandardButtons buttons)
-{
-    // Without a QApplication, constructing the box would end the program instead of failing.
-    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
-        throw Failure(QStringLiteral("There is no window system to show a message on."));
-    QMessageBox box(QMessageBox::NoIcon, NameRules::AppTitle(), text, buttons, parent);
-    box.setTextFormat(Qt::PlainText);
-    return QMessageBox::StandardButton(box.exec());
-}
 
 } // namespace
 
@@ -47,72 +24,13 @@ QString HistoryCommands::tooLargeToCopy(qint64 logBytes, qint64 limitBytes)
              locale.toString(limitBytes / kMegabyte));
 }
 
-RichTextBox& HistoryCommands::RichTextBox1(Form1& form)
+ClipboardStaging& HistoryCommands::RichTextBox1(QObject& owner)
 {
-    if (auto* box = form.findChild<RichTextBox*>(kRichTextBoxName, Qt::FindDirectChildrenOnly))
+    if (auto* box =
+            owner.findChild<ClipboardStaging*>(kRichTextBoxName, Qt::FindDirectChildrenOnly))
         return *box;
-    auto* box = new RichTextBox(&form);
+    auto* box = new ClipboardStaging(&owner);
     box->setObjectName(kRichTextBoxName);
     box->setMaxLength(kClipboardLimitBytes);
     return *box;
-}
-
-void Form1::wireHistoryCommands()
-{
-    HistoryCommands::RichTextBox1(*this);
-    connect(PushButton3, &QPushButton::clicked, this, &Form1::PushButton3_Click);
-    connect(PushButton8, &QPushButton::clicked, this, &Form1::PushButton8_Click);
-    connect(PushButton12, &QPushButton::clicked, this, &Form1::PushButton12_Click);
-}
-
-void Form1::PushButton3_Click()
-{
-    ErrorTrap trap(Locations::kPushButton3);
-    if (trap.test(100, [&] { return Main::FileExists(HistoryLogPath); }))
-        // The desktop's handler for plain text, started without a shell and not waited for.
-        // Only a file: a viewer handed a pipe or a device would wait or read without end.
-        trap.run(102, [&] {
-            if (!QFileInfo(HistoryLogPath).isFile())
-                throw Failure(
-                    QStringLiteral("The history log %1 is not a regular file").arg(HistoryLogPath));
-            platform().openUrl(QUrl::fromLocalFile(HistoryLogPath));
-        });
-    else
-        trap.run(104,
-                 [&] { showMessage(this, HistoryCommands::kNoHistoryToView, QMessageBox::Ok); });
-}
-
-void Form1::PushButton8_Click()
-{
-    ErrorTrap trap(Locations::kPushButton8);
-    RichTextBox& box = HistoryCommands::RichTextBox1(*this);
-    if (trap.test(100, [&] { return Main::FileExists(HistoryLogPath); })) {
-        trap.run(102, [&] {
-            try {
-                box.loadFile(HistoryLogPath);
-            } catch (const DesktopText::TooLarge& tooLarge) {
-                // Not a fault to report to support: the user is told, and the empty box
-                // leaves the clipboard as it was.
-                showMessage(this,
-                            HistoryCommands::tooLargeToCopy(tooLarge.size(), tooLarge.limit()),
-                            QMessageBox::Ok);
-            }
-        });
-        trap.run(104, [&] { box.setSelStart(0); });
-        trap.run(106, [&] { box.setSelLength(box.length()); });
-        trap.run(108, [&] { box.copy(); });
-    }
-}
-
-void Form1::PushButton12_Click()
-{
-    ErrorTrap trap(Locations::kPushButton12);
-    // No unless the user said Yes: a question that fails deletes nothing.
-    QMessageBox::StandardButton answer = QMessageBox::No;
-    trap.run(100, [&] {
-        answer =
-            showMessage(this, HistoryCommands::kConfirmClear, QMessageBox::Yes | QMessageBox::No);
-    });
-    if (answer == QMessageBox::Yes)
-        trap.run(102, [&] { Main::RemoveFile(HistoryLogPath); });
 }

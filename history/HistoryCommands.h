@@ -2,12 +2,12 @@
 
 #include <QString>
 
-class Form1;
-class RichTextBox;
+class QObject;
+class ClipboardStaging;
 
-/// The history log commands of the main window: "View History Log" (Form1::PushButton3_Click),
-/// "Copy History To Clipboard" (Form1::PushButton8_Click) and "Clear History Log"
-/// (Form1::PushButton12_Click), with the texts they show.
+/// What the main window's history log commands use: "View History Log" (PushButton3),
+/// "Copy History To Clipboard" (PushButton8) and "Clear History Log" (PushButton12) show these
+/// texts, and the copy goes through the staging box.
 namespace HistoryCommands {
 
 /// Shown by "View History Log" when there is no log.
@@ -30,7 +30,8 @@ inline constexpr qint64 kClipboardLimitBytes = qint64(1) << 30;
 /// Told instead of copying a log of @p logBytes that is larger than @p limitBytes.
 QString tooLargeToCopy(qint64 logBytes, qint64 limitBytes);
 
-/// The window's staging box for the clipboard copy, the QObject child named "RichTextBox1".
-RichTextBox& RichTextBox1(Form1& form);
+/// The staging box for the clipboard copy: the child of @p owner (the main window) named
+/// "RichTextBox1", made on first use.
+ClipboardStaging& RichTextBox1(QObject& owner);
 
 } // namespace HistoryCommands

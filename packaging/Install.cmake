@@ -14,12 +14,12 @@ set(PINGORA_VENDOR "Team Wrenfield")
 set(PINGORA_INSTALL_PROGRAM_DIR lib/pingora
     CACHE STRING "Program folder below the install prefix: the executable and its own files")
 
-# Addresses are written once, in app/ProductInfo.h.
+# Addresses are written once, in core/ProductInfo.h.
 function(pingora_read_product_info name variable)
-    file(STRINGS ${CMAKE_SOURCE_DIR}/app/ProductInfo.h line REGEX "${name} = ")
+    file(STRINGS ${CMAKE_SOURCE_DIR}/core/ProductInfo.h line REGEX "${name} = ")
     string(REGEX REPLACE ".*QStringLiteral\\(\"([^\"]+)\"\\).*" "\\1" value "${line}")
     if(value STREQUAL "" OR value STREQUAL line)
-        message(FATAL_ERROR "cannot read ${name} from app/ProductInfo.h")
+        message(FATAL_ERROR "cannot read ${name} from core/ProductInfo.h")
     endif()
     set(${variable} "${value}" PARENT_SCOPE)
 endfunction()
@@ -37,7 +37,8 @@ execute_process(COMMAND date -u -R -d "${PINGORA_RELEASE_DATE} 12:00"
 # functions, and a read-only relocation table bound at start. Fortified functions need an
 # optimised build, and the sanitizers bring checks of their own.
 if(NOT PINGORA_SANITIZE)
-    foreach(target pingora_core pingora pingora_sound_engine pingora-sound)
+    foreach(target pingora_core pingora_resources pingora_beep pingora_history pingora_desktop
+                   pingora_appearance pingora_app pingora pingora_sound_engine pingora-sound)
         target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
     endforeach()
     target_link_options(pingora PRIVATE LINKER:-z,relro,-z,now)

@@ -19,8 +19,8 @@ fail() {
 }
 [[ $EUID -eq 0 ]] || fail "run as root: the package is installed and removed with apt-get"
 
-app_id=$(sed -n 's/.*kAppId = QStringLiteral("\([^"]*\)").*/\1/p' app/ProductInfo.h)
-[[ -n $app_id ]] || fail "cannot read the application id from app/ProductInfo.h"
+app_id=$(sed -n 's/.*kAppId = QStringLiteral("\([^"]*\)").*/\1/p' core/ProductInfo.h)
+[[ -n $app_id ]] || fail "cannot read the application id from core/ProductInfo.h"
 
 work=$(mktemp -d)
 xvfb_pid='' bus_pid='' program_pid='' installed_by_us=''

@@ -11,7 +11,7 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
     keep=(HOME="$HOME" XDG_CONFIG_HOME="${XDG_CONFIG_HOME:-$HOME/.config}"
           XDG_STATE_HOME="${XDG_STATE_HOME:-$HOME/.local/state}")
     if [[ -n "${TEMP:-}" ]]; then keep+=(TEMP="$TEMP"); else keep=(-u TEMP "${keep[@]}"); fi
-    exec bash tests/e2e/desktop-session.sh --wm --notifications -- \
+    exec bash tests/support/desktop-session.sh --wm --notifications -- \
         env "${keep[@]}" build/pingora/pingora "$@"
 fi
 exec build/pingora/pingora "$@"

@@ -5,9 +5,9 @@
 #include "BeepSound.h"
 #include "CursorWriter.h"
 #include "HandPointer.h"
-#include "app/AtomicFile.h"
-#include "app/Failure.h"
-#include "app/ProductInfo.h"
+#include "core/AtomicFile.h"
+#include "core/Failure.h"
+#include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
 
 #include <QBuffer>

@@ -1,6 +1,6 @@
 #include "beep/engine/SoundServer.h"
 
-#include "app/ProductInfo.h"
+#include "core/ProductInfo.h"
 
 #include <QLoggingCategory>
 #include <pulse/context.h>

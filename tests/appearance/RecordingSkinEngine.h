@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Failure.h"
 #include "appearance/SkinEngine.h"
+#include "core/Failure.h"
 
 #include <QStringList>
 #include <QWidget>

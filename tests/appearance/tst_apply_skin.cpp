@@ -1,10 +1,10 @@
 #include "FormLikeWindow.h"
 #include "RecordingSkinEngine.h"
 
-#include "app/Failure.h"
 #include "appearance/ApplySkin.h"
 #include "appearance/BackColor.h"
 #include "appearance/StyleSheetSkin.h"
+#include "core/Failure.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -64,7 +64,7 @@ bool writeFile(const QString& path, const QByteArray& content)
 
 } // namespace
 
-class ApplySkinTest : public QObject
+class tst_ApplySkin : public QObject
 {
     Q_OBJECT
 
@@ -294,5 +294,5 @@ class ApplySkinTest : public QObject
     }
 };
 
-QTEST_MAIN(ApplySkinTest)
+QTEST_MAIN(tst_ApplySkin)
 #include "tst_apply_skin.moc"

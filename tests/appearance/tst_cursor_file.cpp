@@ -1,6 +1,6 @@
 #include "CursorBuilder.h"
-#include "app/Failure.h"
 #include "appearance/CursorFile.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QFile>
@@ -102,7 +102,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class CursorFileTest : public QObject
+class tst_CursorFile : public QObject
 {
     Q_OBJECT
 
@@ -119,7 +119,7 @@ class CursorFileTest : public QObject
     void survivesRandomDamage();
 };
 
-void CursorFileTest::decodesEveryKindOfImage_data()
+void tst_CursorFile::decodesEveryKindOfImage_data()
 {
     QTest::addColumn<QByteArray>("image");
     QTest::addColumn<QImage>("expected");
@@ -142,7 +142,7 @@ void CursorFileTest::decodesEveryKindOfImage_data()
     QTest::newRow("PNG") << CursorBuilder::png(translucent) << translucent;
 }
 
-void CursorFileTest::decodesEveryKindOfImage()
+void tst_CursorFile::decodesEveryKindOfImage()
 {
     QFETCH(QByteArray, image);
     QFETCH(QImage, expected);
@@ -152,7 +152,7 @@ void CursorFileTest::decodesEveryKindOfImage()
     QCOMPARE(cursor.hotSpot, QPoint(4, 2));
 }
 
-void CursorFileTest::takesTheImageNearestToPointerSize()
+void tst_CursorFile::takesTheImageNearestToPointerSize()
 {
     const auto solid = [](int side, QRgb colour) {
         QImage image(side, side, QImage::Format_ARGB32);
@@ -167,7 +167,7 @@ void CursorFileTest::takesTheImageNearestToPointerSize()
     QCOMPARE(cursor.hotSpot, QPoint(16, 31));
 }
 
-void CursorFileTest::rejectsDamagedContents_data()
+void tst_CursorFile::rejectsDamagedContents_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
@@ -235,7 +235,7 @@ void CursorFileTest::rejectsDamagedContents_data()
     QTest::newRow("garbage") << garbage << "not a cursor";
 }
 
-void CursorFileTest::rejectsDamagedContents()
+void tst_CursorFile::rejectsDamagedContents()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
@@ -244,7 +244,7 @@ void CursorFileTest::rejectsDamagedContents()
     QVERIFY2(description.contains(reason), qPrintable(description));
 }
 
-void CursorFileTest::readsFileWithItsHotSpot()
+void tst_CursorFile::readsFileWithItsHotSpot()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("HAND-M.CUR");
@@ -260,7 +260,7 @@ void CursorFileTest::readsFileWithItsHotSpot()
     }
 }
 
-void CursorFileTest::refusesUnusableFiles_data()
+void tst_CursorFile::refusesUnusableFiles_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("reason");
@@ -285,7 +285,7 @@ void CursorFileTest::refusesUnusableFiles_data()
                              << "icon file";
 }
 
-void CursorFileTest::refusesUnusableFiles()
+void tst_CursorFile::refusesUnusableFiles()
 {
     QFETCH(QString, name);
     QFETCH(QString, reason);
@@ -311,7 +311,7 @@ void CursorFileTest::refusesUnusableFiles()
     QVERIFY2(description.contains(path), qPrintable(description));
 }
 
-void CursorFileTest::refusesFileItMayNotRead()
+void tst_CursorFile::refusesFileItMayNotRead()
 {
     QTemporaryDir dir;
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
@@ -352,7 +352,7 @@ void CursorFileTest::refusesFileItMayNotRead()
     QCOMPARE(WEXITSTATUS(status), 0);
 }
 
-void CursorFileTest::survivesRandomDamage()
+void tst_CursorFile::survivesRandomDamage()
 {
     QImage translucent = testImage(kSixColours);
     translucent.setPixel(1, 1, qRgba(1, 2, 3, 4));
@@ -422,5 +422,5 @@ void CursorFileTest::survivesRandomDamage()
              qPrintable(QStringLiteral("%1 cursors, %2 failures").arg(cursors).arg(failures)));
 }
 
-QTEST_MAIN(CursorFileTest)
+QTEST_MAIN(tst_CursorFile)
 #include "tst_cursor_file.moc"

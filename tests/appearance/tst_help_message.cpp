@@ -1,5 +1,5 @@
-#include "app/ProductInfo.h"
 #include "appearance/HelpMessage.h"
+#include "core/ProductInfo.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -19,7 +19,7 @@ struct SeenBox
     QWidget* parent = nullptr;
 };
 
-class HelpMessageTest : public QObject
+class tst_HelpMessage : public QObject
 {
     Q_OBJECT
 
@@ -71,5 +71,5 @@ class HelpMessageTest : public QObject
     }
 };
 
-QTEST_MAIN(HelpMessageTest)
+QTEST_MAIN(tst_HelpMessage)
 #include "tst_help_message.moc"

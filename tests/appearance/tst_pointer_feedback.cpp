@@ -23,7 +23,7 @@ QCursor handCursor()
 
 } // namespace
 
-class PointerFeedbackTest : public QObject
+class tst_PointerFeedback : public QObject
 {
     Q_OBJECT
 
@@ -185,5 +185,5 @@ class PointerFeedbackTest : public QObject
     }
 };
 
-QTEST_MAIN(PointerFeedbackTest)
+QTEST_MAIN(tst_PointerFeedback)
 #include "tst_pointer_feedback.moc"

@@ -1,7 +1,7 @@
 #include "TestFiles.h"
-#include "app/Failure.h"
 #include "appearance/SkinFile.h"
 #include "appearance/StyleSheetSkin.h"
+#include "core/Failure.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -41,7 +41,7 @@ void catchMessage(QtMsgType, const QMessageLogContext&, const QString& message)
 
 } // namespace
 
-class StyleSheetSkinTest : public QObject
+class tst_StyleSheetSkin : public QObject
 {
     Q_OBJECT
 
@@ -245,5 +245,5 @@ class StyleSheetSkinTest : public QObject
     }
 };
 
-QTEST_MAIN(StyleSheetSkinTest)
+QTEST_MAIN(tst_StyleSheetSkin)
 #include "tst_style_sheet_skin.moc"

@@ -9,10 +9,10 @@
 #include "RetryTimed.h"
 #include "TestFiles.h"
 #include "ToneWav.h"
-#include "app/Failure.h"
 #include "beep/MediaPlayer.h"
 #include "beep/SoundPlayback.h"
 #include "beep/SoundRequest.h"
+#include "core/Failure.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -60,7 +60,7 @@ int threadCount()
 
 } // namespace
 
-class TestMediaPlayer : public QObject
+class tst_MediaPlayer : public QObject
 {
     Q_OBJECT
 
@@ -294,7 +294,7 @@ int main(int argc, char** argv)
                 socket->setParent(&deadServer);
         });
 #endif
-        TestMediaPlayer test;
+        tst_MediaPlayer test;
         failures = QTest::qExec(&test, argc, argv);
     }
     // The program must end promptly too, even with the sound thread stuck on the server.

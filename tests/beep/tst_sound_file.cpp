@@ -45,7 +45,7 @@ int openDescriptors()
 
 } // namespace
 
-class TestSoundFile : public QObject
+class tst_SoundFile : public QObject
 {
     Q_OBJECT
 
@@ -211,6 +211,6 @@ class TestSoundFile : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestSoundFile)
+QTEST_GUILESS_MAIN(tst_SoundFile)
 
 #include "tst_sound_file.moc"

@@ -3,7 +3,7 @@
 
 #include "RecordingTrayShell.h"
 
-#include "app/Failure.h"
+#include "core/Failure.h"
 #include "desktop/cSysTray.h"
 #include "resources/ProgramIcon.h"
 

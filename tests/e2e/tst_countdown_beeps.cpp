@@ -106,7 +106,7 @@ QList<Step> countdownSteps(const QList<Seen>& seen, QString* error)
 
 } // namespace
 
-class TestCountdownBeeps : public QObject
+class tst_CountdownBeeps : public QObject
 {
     Q_OBJECT
 
@@ -301,7 +301,7 @@ class TestCountdownBeeps : public QObject
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    TestCountdownBeeps test;
+    tst_CountdownBeeps test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -11,7 +11,7 @@
 
 using namespace std::chrono_literals;
 
-class TestListGestures : public QObject
+class tst_ListGestures : public QObject
 {
     Q_OBJECT
 
@@ -138,5 +138,5 @@ class TestListGestures : public QObject
     void cleanupTestCase() { m_program.stop(); }
 };
 
-QTEST_GUILESS_MAIN(TestListGestures)
+QTEST_GUILESS_MAIN(tst_ListGestures)
 #include "tst_list_gestures.moc"

@@ -38,7 +38,7 @@ bool makeDeviceLink(const QString& path)
 
 } // namespace
 
-class TestOddFiles : public QObject
+class tst_OddFiles : public QObject
 {
     Q_OBJECT
 
@@ -178,5 +178,5 @@ class TestOddFiles : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestOddFiles)
+QTEST_GUILESS_MAIN(tst_OddFiles)
 #include "tst_odd_files.moc"

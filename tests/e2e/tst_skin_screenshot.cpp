@@ -64,7 +64,7 @@ QRgb mostCommonColour(const QImage& image)
 
 } // namespace
 
-class TestSkinScreenshot : public QObject
+class tst_SkinScreenshot : public QObject
 {
     Q_OBJECT
 
@@ -156,7 +156,7 @@ class TestSkinScreenshot : public QObject
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    TestSkinScreenshot test;
+    tst_SkinScreenshot test;
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -114,7 +114,7 @@ int streamsOfOurs()
 
 } // namespace
 
-class TestSoundOutput : public QObject
+class tst_SoundOutput : public QObject
 {
     Q_OBJECT
 
@@ -495,7 +495,7 @@ class TestSoundOutput : public QObject
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    TestSoundOutput test;
+    tst_SoundOutput test;
     return QTest::qExec(&test, argc, argv);
 }
 

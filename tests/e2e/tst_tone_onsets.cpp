@@ -26,7 +26,7 @@ void append(std::vector<std::int16_t>& out, double seconds, double amplitude, do
 
 } // namespace
 
-class TestToneOnsets : public QObject
+class tst_ToneOnsets : public QObject
 {
     Q_OBJECT
 
@@ -104,5 +104,5 @@ class TestToneOnsets : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestToneOnsets)
+QTEST_GUILESS_MAIN(tst_ToneOnsets)
 #include "tst_tone_onsets.moc"

@@ -92,7 +92,7 @@ TrayRecord::Record addRecord()
 
 } // namespace
 
-class TestTrayAvailability : public QObject
+class tst_TrayAvailability : public QObject
 {
     Q_OBJECT
 
@@ -132,5 +132,5 @@ class TestTrayAvailability : public QObject
     }
 };
 
-QTEST_MAIN(TestTrayAvailability)
+QTEST_MAIN(tst_TrayAvailability)
 #include "tst_tray_availability.moc"

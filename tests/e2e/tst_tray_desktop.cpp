@@ -65,7 +65,7 @@ QString execProgram(const QString& exec)
 
 } // namespace
 
-class TestTrayDesktop : public QObject
+class tst_TrayDesktop : public QObject
 {
     Q_OBJECT
 
@@ -332,7 +332,7 @@ class TestTrayDesktop : public QObject
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    TestTrayDesktop test;
+    tst_TrayDesktop test;
     return QTest::qExec(&test, argc, argv);
 }
 

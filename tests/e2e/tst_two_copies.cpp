@@ -11,7 +11,7 @@
 
 using namespace std::chrono_literals;
 
-class TestTwoCopies : public QObject
+class tst_TwoCopies : public QObject
 {
     Q_OBJECT
 
@@ -112,5 +112,5 @@ class TestTwoCopies : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(TestTwoCopies)
+QTEST_GUILESS_MAIN(tst_TwoCopies)
 #include "tst_two_copies.moc"

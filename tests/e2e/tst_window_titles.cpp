@@ -15,7 +15,7 @@ using XDesktop::WindowId;
 
 using namespace MainWindowPlaces;
 
-class TestWindowTitles : public QObject
+class tst_WindowTitles : public QObject
 {
     Q_OBJECT
 
@@ -95,5 +95,5 @@ class TestWindowTitles : public QObject
     void cleanupTestCase() { m_program.stop(); }
 };
 
-QTEST_GUILESS_MAIN(TestWindowTitles)
+QTEST_GUILESS_MAIN(tst_WindowTitles)
 #include "tst_window_titles.moc"

@@ -2,8 +2,8 @@
 // usable pointer image or throw Failure: never crash, read outside the bytes, or allocate
 // what a header merely claims.
 
-#include "app/Failure.h"
 #include "appearance/CursorFile.h"
+#include "core/Failure.h"
 
 #include <cstdint>
 #include <cstdlib>

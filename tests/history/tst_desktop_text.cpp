@@ -52,7 +52,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-class DesktopTextTest : public QObject
+class tst_DesktopText : public QObject
 {
     Q_OBJECT
   private Q_SLOTS:
@@ -151,5 +151,5 @@ class DesktopTextTest : public QObject
     }
 };
 
-QTEST_GUILESS_MAIN(DesktopTextTest)
+QTEST_GUILESS_MAIN(tst_DesktopText)
 #include "tst_desktop_text.moc"

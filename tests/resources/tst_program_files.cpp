@@ -1,5 +1,5 @@
-#include "app/ProductInfo.h"
 #include "appearance/CursorFile.h"
+#include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
 
 #include <QColor>
@@ -48,7 +48,7 @@ double strength(const QList<qint16>& samples, qsizetype count, int rate, double 
 
 } // namespace
 
-class ProgramFilesTest : public QObject
+class tst_ProgramFiles : public QObject
 {
     Q_OBJECT
 
@@ -58,7 +58,7 @@ class ProgramFilesTest : public QObject
     void iconThemeHoldsTheDrawnIcon();
 };
 
-void ProgramFilesTest::beepIsShortToneThatSoundsAtOnce()
+void tst_ProgramFiles::beepIsShortToneThatSoundsAtOnce()
 {
     const QByteArray wave = readAll(programFile("beep.wav"));
     QVERIFY(wave.size() > 44);
@@ -132,7 +132,7 @@ void ProgramFilesTest::beepIsShortToneThatSoundsAtOnce()
     QVERIFY2(pitch >= 850 && pitch <= 1050, qPrintable(QString::number(pitch)));
 }
 
-void ProgramFilesTest::handPointerReadsBackWithItsHotSpot()
+void tst_ProgramFiles::handPointerReadsBackWithItsHotSpot()
 {
     const QCursor cursor = readCursorFile(programFile("HAND-M.CUR"));
     const QImage hand = cursor.pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -169,7 +169,7 @@ void ProgramFilesTest::handPointerReadsBackWithItsHotSpot()
     QCOMPARE(hotSpot.y(), topmost);
 }
 
-void ProgramFilesTest::iconThemeHoldsTheDrawnIcon()
+void tst_ProgramFiles::iconThemeHoldsTheDrawnIcon()
 {
     const QString themeDir = qEnvironmentVariable("PINGORA_ICON_DIR");
     for (int pixels : {16, 22, 24, 32, 48, 64, 128, 256}) {
@@ -190,5 +190,5 @@ void ProgramFilesTest::iconThemeHoldsTheDrawnIcon()
                  qPrintable(QColor(colour).name()));
 }
 
-QTEST_MAIN(ProgramFilesTest)
+QTEST_MAIN(tst_ProgramFiles)
 #include "tst_program_files.moc"

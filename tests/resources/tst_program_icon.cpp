@@ -1,5 +1,5 @@
+#include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
-#include "app/ProductInfo.h"
 
 #include <QDir>
 #include <QSet>
@@ -30,7 +30,7 @@ const Spot kSpots[] = {
 
 } // namespace
 
-class ProgramIconTest : public QObject
+class tst_ProgramIcon : public QObject
 {
     Q_OBJECT
 
@@ -45,14 +45,14 @@ class ProgramIconTest : public QObject
     void drawnEvenWhenAThemeHasOne();
 };
 
-void ProgramIconTest::showsTheLetterAtEverySize_data()
+void tst_ProgramIcon::showsTheLetterAtEverySize_data()
 {
     QTest::addColumn<int>("pixels");
     for (int pixels : kThemeSizes)
         QTest::addRow("%d pixels", pixels) << pixels;
 }
 
-void ProgramIconTest::showsTheLetterAtEverySize()
+void tst_ProgramIcon::showsTheLetterAtEverySize()
 {
     QFETCH(int, pixels);
     const QImage icon = drawProgramIcon(pixels);
@@ -71,14 +71,14 @@ void ProgramIconTest::showsTheLetterAtEverySize()
     }
 }
 
-void ProgramIconTest::isCrispAtPanelSizes_data()
+void tst_ProgramIcon::isCrispAtPanelSizes_data()
 {
     QTest::addColumn<int>("pixels");
     for (int pixels : {16, 22, 24, 32})
         QTest::addRow("%d pixels", pixels) << pixels;
 }
 
-void ProgramIconTest::isCrispAtPanelSizes()
+void tst_ProgramIcon::isCrispAtPanelSizes()
 {
     QFETCH(int, pixels);
     const QImage icon = drawProgramIcon(pixels);
@@ -105,7 +105,7 @@ void ProgramIconTest::isCrispAtPanelSizes()
     QCOMPARE(icon.mirrored(true, false), icon);
 }
 
-void ProgramIconTest::isSmoothWithWiderFrameWhenLarge()
+void tst_ProgramIcon::isSmoothWithWiderFrameWhenLarge()
 {
     const QImage icon = drawProgramIcon(256);
     QCOMPARE(icon.pixel(7, 128), kIconFrameColour);
@@ -119,7 +119,7 @@ void ProgramIconTest::isSmoothWithWiderFrameWhenLarge()
     QVERIFY2(colours.size() > 10, qPrintable(QString::number(colours.size())));
 }
 
-void ProgramIconTest::offersEverySizeOfTheTheme()
+void tst_ProgramIcon::offersEverySizeOfTheTheme()
 {
     const QIcon icon = programIcon();
     for (int pixels : kThemeSizes) {
@@ -129,7 +129,7 @@ void ProgramIconTest::offersEverySizeOfTheTheme()
     }
 }
 
-void ProgramIconTest::sizesInBetweenAndNone()
+void tst_ProgramIcon::sizesInBetweenAndNone()
 {
     const QIcon icon = programIcon(64);
     QCOMPARE(icon.availableSizes().last(), QSize(64, 64));
@@ -138,7 +138,7 @@ void ProgramIconTest::sizesInBetweenAndNone()
     QVERIFY(icon.pixmap(QSize(0, 0)).isNull());
 }
 
-void ProgramIconTest::drawnEvenWhenAThemeHasOne()
+void tst_ProgramIcon::drawnEvenWhenAThemeHasOne()
 {
     // Looking the icon up in the theme would cost start-up time for the same picture.
     QTemporaryDir themes;
@@ -164,5 +164,5 @@ void ProgramIconTest::drawnEvenWhenAThemeHasOne()
     QCOMPARE(shown.convertToFormat(QImage::Format_ARGB32), drawProgramIcon(16));
 }
 
-QTEST_MAIN(ProgramIconTest)
+QTEST_MAIN(tst_ProgramIcon)
 #include "tst_program_icon.moc"

@@ -1,0 +1,541 @@
+// The beep action, the history log, the countdown and the beep commands, driven through the
+// real main window with a player that records what it was asked to do.
+#include "Form1Probe.h"
+#include "ModalAnswerer.h"
+#include "SmallDisk.h"
+#include "TestFiles.h"
+#include "TestWindow.h"
+#include "appearance/PointerFeedback.h"
+#include "beep/BeepAction.h"
+#include "beep/HistoryWriter.h"
+#include "beep/MediaPlayer.h"
+#include "beep/SoundFileDialog.h"
+#include "core/Failure.h"
+#include "core/WindowTimer.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class RecordingPlayer : public MediaPlayer
+{
+  public:
+    using MediaPlayer::MediaPlayer;
+    QStringList calls;
+    void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
+    void close() override { calls << QStringLiteral("close"); }
+    void setUrl(const QString& path) override
+    {
+        calls << QStringLiteral("url ") + path;
+        // As the real player: a name with wildcards opens nothing.
+        if (!QFileInfo(path).isFile())
+            throw Failure(path + QStringLiteral(" cannot be played"));
+    }
+};
+
+QStringList logLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (!bytes.endsWith("\r\n"))
+        return {QStringLiteral("<not CR LF terminated>")};
+    QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
+    lines.removeLast();
+    return lines;
+}
+
+QString makeFile(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    return path;
+}
+
+// Calls back at every paint event of a widget.
+class PaintWatch : public QObject
+{
+  public:
+    PaintWatch(QWidget* widget, std::function<void()> painted) : m_painted(std::move(painted))
+    {
+        widget->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted();
+        return false;
+    }
+
+  private:
+    std::function<void()> m_painted;
+};
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+struct BeepWindow : TestWindow
+{
+    RecordingPlayer* player = nullptr;
+
+    Form1& start(const QString& row, bool autoBeepOn)
+    {
+        makeFile(programFolder + "/beep.wav");
+        settings().write("StartStopState", autoBeepOn ? "On" : "Off");
+        Platform recording = platform();
+        recording.makeMediaPlayer = [this](QObject* parent) {
+            return player = new RecordingPlayer(parent);
+        };
+        this->form = std::make_unique<Form1>(recording, settings());
+        Form1& form = *this->form;
+        form.Form_Load();
+        const auto rows = Form1Probe(form).ListView1()->findItems(row, Qt::MatchExactly);
+        Form1Probe(form).ListView1()->setCurrentItem(rows.value(0));
+        form.ListView1_Click();
+        return form;
+    }
+};
+
+} // namespace
+
+class tst_BeepCommands : public QObject
+{
+    Q_OBJECT
+  private Q_SLOTS:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void dateTimeTextFollowsTheUsersFormats()
+    {
+        const QDateTime afternoon(QDate(2021, 8, 31), QTime(15, 4, 5));
+        const QLocale us(QLocale::English, QLocale::UnitedStates);
+        QCOMPARE(IntervalSave::DateTimeText(afternoon, us), QString("8/31/2021 3:04:05 PM"));
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0)), us),
+                 QString("8/31/2021"));
+        // Midnight to the second, whatever the milliseconds.
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0, 0, 999)), us),
+                 QString("8/31/2021"));
+        QCOMPARE(IntervalSave::DateTimeText(QDateTime(QDate(2021, 8, 31), QTime(0, 0, 1)), us),
+                 QString("8/31/2021 12:00:01 AM"));
+        QCOMPARE(IntervalSave::DateTimeText(afternoon, QLocale(QLocale::German, QLocale::Germany)),
+                 QString("31.08.2021 15:04:05"));
+        const QString british = IntervalSave::DateTimeText(
+            afternoon, QLocale(QLocale::English, QLocale::UnitedKingdom));
+        QCOMPARE(british, QString("31/08/2021 15:04:05"));
+    }
+
+    void appendRefusesWhatIsNotARegularFile()
+    {
+        // A FIFO (with and without a reader), a device and a folder where the log belongs:
+        // refused at once, never waited on.
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("Pingora.txt");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        for (const QString& path : {fifo, QStringLiteral("/dev/zero"), dir.path()}) {
+            for (int round = 0; round < (path == fifo ? 2 : 1); ++round) {
+                if (round == 1)
+                    ::close(reader); // and now without a reader
+                QElapsedTimer clock;
+                clock.start();
+                try {
+                    IntervalSave::AppendHistoryLine(path, "Beeped at 1");
+                    QFAIL(qPrintable(path + " was written to"));
+                } catch (const Failure& failure) {
+                    QCOMPARE(failure.description(),
+                             "The history log " + path + " is not a regular file");
+                }
+                QVERIFY(clock.elapsed() < 1000);
+            }
+        }
+    }
+
+    void appendWritesWholeLinesPrivately()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath("Pingora.txt");
+        IntervalSave::AppendHistoryLine(log, "Beeped at 1");
+        IntervalSave::AppendHistoryLine(log, "Beeped at 2 ♪");
+        QCOMPARE(logLines(log), QStringList({"Beeped at 1", "Beeped at 2 ♪"}));
+        struct stat info
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(log).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0600u);
+
+        // A link planted at the log's path is not followed.
+        const QString target = makeFile(dir.filePath("victim"));
+        const QString planted = dir.filePath("planted.txt");
+        QVERIFY(QFile::link(target, planted));
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(planted, "x"));
+        QCOMPARE(QFileInfo(target).size(), 0);
+
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(dir.path(), "x"));
+        QVERIFY_THROWS_EXCEPTION(Failure,
+                                 IntervalSave::AppendHistoryLine(dir.filePath("no/such.txt"), "x"));
+
+        // The per-user fallback folder is made when missing.
+        qputenv("XDG_STATE_HOME", dir.filePath("state").toLocal8Bit());
+        IntervalSave::AppendHistoryLine(dir.filePath("state/Pingora.txt"), "first");
+        QCOMPARE(logLines(dir.filePath("state/Pingora.txt")), QStringList{"first"});
+        qunsetenv("XDG_STATE_HOME");
+    }
+
+    // A line is whole or not there at all: a disk that fills during the write gets back the
+    // bytes that went, and the lines before stay as they were.
+    void appendOnAFullDiskLeavesWholeLines_data()
+    {
+        QTest::addColumn<int>("room"); // bytes left in the log's last block
+        const int line = int(QByteArray("Beeped at 8/31/2021 3:04:05 PM\r\n").size());
+        QTest::newRow("room for the line's start") << 4;
+        QTest::newRow("room for all but the line end") << line - 1;
+        QTest::newRow("no room at all") << 0;
+    }
+    void appendOnAFullDiskLeavesWholeLines()
+    {
+        QFETCH(int, room);
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
+        const QString log = disk.filePath("Pingora.txt");
+        // An earlier line that ends where the disk leaves @p room bytes.
+        const QByteArray before = QByteArray(4096 - room - 2, '.') + "\r\n";
+        writeTestFile(log, before);
+        QVERIFY(disk.fill());
+
+        const QString line = "Beeped at 8/31/2021 3:04:05 PM";
+        try {
+            IntervalSave::AppendHistoryLine(log, line);
+            QFAIL("a line was written to a full disk");
+        } catch (const Failure& failure) {
+            QVERIFY2(failure.description().contains(qt_error_string(ENOSPC)),
+                     qPrintable(failure.description()));
+        }
+        const auto addedToTheLog = [&] {
+            const QByteArray now = readBytes(log);
+            return now.startsWith(before) ? now.mid(before.size()) : "<earlier lines changed>";
+        };
+        QCOMPARE(addedToTheLog(), QByteArray());
+
+        // Room again: the next line follows the earlier ones, whole.
+        QVERIFY(QFile::remove(disk.fillerPath()));
+        IntervalSave::AppendHistoryLine(log, line);
+        QCOMPARE(addedToTheLog(), line.toLatin1() + "\r\n");
+    }
+
+    void directorySearchFindsOnlyVisibleRegularFiles()
+    {
+        QTemporaryDir dir;
+        makeFile(dir.filePath("tone.wav"));
+        makeFile(dir.filePath(".hidden.wav"));
+        QDir().mkpath(dir.filePath("folder.wav"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.wav")).constData(), 0600), 0);
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("tone.wav")));
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("t*.wav")));
+        QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("to?e.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath(".hidden.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath(".h*")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("folder.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("pipe.wav")));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("p*")));
+        QVERIFY(!IntervalSave::FindsBeepFile("/dev/zero"));
+        QVERIFY(!IntervalSave::FindsBeepFile("   "));
+        QVERIFY(!IntervalSave::FindsBeepFile(dir.filePath("missing.wav")));
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::FindsBeepFile("/" + QString(5000, 'a')));
+    }
+
+    void beepNowRecordsEachOutcome()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        const QString sound = makeFile(window.root.filePath("my tone.wav"));
+
+        Form1Probe(form).Text2()->setText("");
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).Text2()->setText("   ");
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).Text2()->setText(window.root.filePath("missing.wav"));
+        Form1Probe(form).BeepNow();
+        QVERIFY(window.player->calls.isEmpty());
+        Form1Probe(form).Text2()->setText(sound);
+        Form1Probe(form).BeepNow();
+        Form1Probe(form).BeepNow();
+        QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound, "loop 0",
+                                                    "close", "url " + sound}));
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()),
+                 QStringList({"No beep file specified. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beep file not found. Fail to beeped at 8/31/2021 3:04:05 PM",
+                              "Beeped at 8/31/2021 3:04:05 PM", "Beeped at 8/31/2021 3:04:05 PM"}));
+    }
+
+    void beepNowReportsAnUnwritableLogAndTriesAgain()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        QDir().mkpath(Form1Probe(form).HistoryLogPath()); // the log's path is a folder
+        ModalAnswerer answerer;
+        Form1Probe(form).BeepNow();
+        QCOMPARE(answerer.reportedLines(), QList<int>{110});
+        QVERIFY(
+            answerer.seen().first().text.contains("in Belvane2021/08/31.IntervalSave.BeepNow "));
+        QCOMPARE(window.player->calls.size(), 3); // the sound was still played
+        QDir().rmdir(Form1Probe(form).HistoryLogPath());
+        Form1Probe(form).BeepNow();
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
+    }
+
+    // A file that the search finds but the player cannot open, on the shortest interval: timed
+    // beeps report it once per file, not every second; "Beep Now (Test)" every time.
+    void timedBeepsReportAPlayerFailureOncePerFile()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        const QSignalBlocker onlyTheTestsTicks(Form1Probe(form).Timer1());
+        const QString sound = makeFile(window.root.filePath("tone.wav"));
+        const QString wildcard = window.root.filePath("t*.wav");
+        const QString other = window.root.filePath("to?e.wav");
+        ModalAnswerer answerer;
+        const auto reports = [&](const QString& path, int beeps, bool timed = true) {
+            Form1Probe(form).Text2()->setText(path);
+            const qsizetype before = answerer.reportedLines().size();
+            for (int beep = 0; beep < beeps; ++beep)
+                timed ? form.Timer1_Timer() : Form1Probe(form).BeepNow();
+            return answerer.reportedLines().size() - before;
+        };
+        QCOMPARE(reports(wildcard, 3), 1);
+        QCOMPARE(reports(wildcard, 2, false), 2);
+        QCOMPARE(reports(wildcard, 1), 0);
+        QCOMPARE(reports(other, 2), 1);
+        QCOMPARE(reports(wildcard, 2), 1); // after another file
+        QCOMPARE(reports(window.root.filePath("missing.wav"), 1), 0);
+        QCOMPARE(reports(wildcard, 1), 1); // after a file that was not found
+        QCOMPARE(reports(sound, 1), 0);
+        QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
+        QCOMPARE(answerer.reportedLines(), QList<int>(7, 108)); // all at the player's step
+        const QStringList lines = logLines(Form1Probe(form).HistoryLogPath());
+        QCOMPARE(lines.size(), 15);
+        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 14);
+    }
+
+    void countdownOfFiveSeconds()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        QStringList captions;
+        for (int tick = 1; tick <= 6; ++tick) {
+            form.Timer1_Timer();
+            captions << Form1Probe(form).Frame1()->title();
+            if (tick == 5) {
+                QCOMPARE(Form1Probe(form).ProgressBar1()->maximum(), 5);
+                QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 5); // full on the beeping tick
+                QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
+            }
+        }
+        QCOMPARE(
+            captions,
+            QStringList({"Next beep will occur in 00:00:04", "Next beep will occur in 00:00:03",
+                         "Next beep will occur in 00:00:02", "Next beep will occur in 00:00:01",
+                         "Next beep will occur in 00:00:00", "Next beep will occur in 00:00:04"}));
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 1);
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()),
+                 QStringList{"Beeped at 8/31/2021 3:04:05 PM"});
+    }
+
+    void beepingTickShowsItsCaptionsInOrder()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        QStringList shown;
+        QTimer spy;
+        // Each event-processing step of the tick lets this sampler see the caption.
+        spy.setInterval(0);
+        connect(&spy, &QTimer::timeout, this, [&] {
+            if (shown.isEmpty() || shown.last() != Form1Probe(form).Frame1()->title())
+                shown << Form1Probe(form).Frame1()->title();
+        });
+        spy.start();
+        form.Timer1_Timer();
+        spy.stop();
+        QCOMPARE(shown, QStringList({"Next beep will occur in 00:00:00",
+                                     "Beep is running in background...",
+                                     "Auto Beep Complete at 8/31/2021 3:04:05 PM"}));
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Next beep will occur in 00:00:00"));
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
+        form.Timer1_Timer();
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 2); // every tick beeps
+    }
+
+    // On the beeping tick the bar is painted full together with the tick's caption, not in a
+    // paint of its own before it.
+    void beepingTickPaintsTheFullBarWithItsCaption()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QStringList painted; // the bar's value and the caption, at each paint of the bar
+        PaintWatch watch(Form1Probe(form).ProgressBar1(), [&] {
+            painted << QStringLiteral("%1 %2")
+                           .arg(Form1Probe(form).ProgressBar1()->value())
+                           .arg(Form1Probe(form).Frame1()->title());
+        });
+        for (int tick = 1; tick <= 4; ++tick)
+            form.Timer1_Timer();
+        painted.clear();
+        form.Timer1_Timer();
+        QCOMPARE(painted.value(0), QStringLiteral("5 Next beep will occur in 00:00:00"));
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
+    }
+
+    void tickWhileOffAndResetDuringTick()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", false);
+        Form1Probe(form).ElapsedSeconds() = 3;
+        form.Timer1_Timer();
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Auto Beep is Off."));
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 3);
+
+        // A click on the list while the tick processes events resets the count: no beep.
+        Form1Probe(form).Timer1()->setInterval(1000);
+        Form1Probe(form).ElapsedSeconds() = 4;
+        QTimer::singleShot(0, &form, [&] { form.ListView1_Click(); });
+        form.Timer1_Timer();
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
+        Form1Probe(form).Timer1()->setInterval(0);
+    }
+
+    void countdownPastTheTargetNeverBeeps()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", true);
+        Form1Probe(form).ElapsedSeconds() = 9; // the row changed to a shorter one without a click
+        form.Timer1_Timer();
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Next beep will occur in 00:00:05"));
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 0);
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
+
+        Form1Probe(form).ElapsedSeconds() = std::numeric_limits<qint32>::max();
+        ModalAnswerer answerer;
+        form.Timer1_Timer();
+        QCOMPARE(answerer.reportedLines().value(0), 106);
+        QVERIFY(answerer.seen().first().text.contains("in Belvane2021/08/31.Form1.Timer1 at line"));
+    }
+
+    void realTimerBeepsOnTime()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 1 second", true);
+        QVERIFY(Form1Probe(form).Timer1()->Interval() == 1000);
+        QTest::qWait(3500);
+        Form1Probe(form).Timer1()->setInterval(0);
+        const int beeps = int(logLines(Form1Probe(form).HistoryLogPath()).size());
+        QVERIFY2(beeps >= 2 && beeps <= 4, qPrintable(QString::number(beeps)));
+    }
+
+    void onOffButton()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 seconds", false);
+        Form1Probe(form).ElapsedSeconds() = 3;
+        Form1Probe(form).PushButton5()->click();
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn Off Auto Beep"));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 1000);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
+        QCOMPARE(window.settings().read("StartStopState", ""), QString("On"));
+        Form1Probe(form).ElapsedSeconds() = 2;
+        Form1Probe(form).PushButton5()->click();
+        QCOMPARE(Form1Probe(form).PushButton5()->text(), QString("Turn On Auto Beep"));
+        QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 2);
+        QCOMPARE(window.settings().read("StartStopState", ""), QString("Off"));
+    }
+
+    void beepNowTestWaitsAndRestores()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        Form1Probe(form).Frame1()->setTitle("kept caption");
+        Form1Probe(form).ProgressBar1()->setMaximum(10);
+        Form1Probe(form).ProgressBar1()->setValue(7);
+        int busySeen = 0;
+        QTimer::singleShot(0, &form, [&] {
+            QCOMPARE(Form1Probe(form).Frame1()->title(), QString("Beeping..."));
+            busySeen = Form1Probe(form).Pointer()->value();
+            // A second press during the wait runs nested and records its own beep.
+            Form1Probe(form).PushButton6()->click();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        Form1Probe(form).PushButton6()->click();
+        QVERIFY(clock.elapsed() >= 5000);
+        QCOMPARE(busySeen, int(PointerFeedback::Default)); // the pointer is back before the wait
+        QCOMPARE(Form1Probe(form).Frame1()->title(), QString("kept caption"));
+        QCOMPARE(Form1Probe(form).ProgressBar1()->value(), 0);
+        QCOMPARE(Form1Probe(form).ProgressBar1()->format(), QString("Progress Bar"));
+        QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 2);
+        QCOMPARE(Form1Probe(form).ElapsedSeconds(), 0);
+    }
+
+    void testBeepSoundPlaysWithoutRecording()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        Form1Probe(form).Text2()->setText("   ");
+        Form1Probe(form).PushButton4()->click();
+        Form1Probe(form).Text2()->setText(window.root.filePath("missing.wav"));
+        Form1Probe(form).PushButton4()->click();
+        QVERIFY(window.player->calls.isEmpty());
+        const QString sound = makeFile(window.root.filePath("t.wav"));
+        Form1Probe(form).Text2()->setText(" " + sound); // untrimmed text is searched: not found
+        Form1Probe(form).PushButton4()->click();
+        QVERIFY(window.player->calls.isEmpty());
+        Form1Probe(form).Text2()->setText(sound);
+        Form1Probe(form).PushButton4()->click();
+        QCOMPARE(window.player->calls, QStringList({"loop 0", "close", "url " + sound}));
+        QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
+    }
+
+    void changeSoundFile()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 5 minutes", false);
+        const QString before = Form1Probe(form).Text2()->text();
+        window.settings().write("Beep", "written elsewhere");
+        window.nextFileName = QString(); // cancelled
+        Form1Probe(form).PushButton1()->click();
+        QCOMPARE(Form1Probe(form).Text2()->text(), before);
+        QCOMPARE(window.settings().read("Beep", ""), QString("written elsewhere"));
+        QCOMPARE(window.fileDialogTitles,
+                 QStringList{"Add File(s) - Hold Ctrl to select multiple files"});
+        QCOMPARE(window.fileDialogFilters, QStringList{"WAV Files (*.wav)"});
+
+        window.nextFileName = "/music/new tone.wav";
+        Form1Probe(form).PushButton1()->click();
+        QCOMPARE(Form1Probe(form).Text2()->text(), QString("/music/new tone.wav"));
+        QCOMPARE(window.settings().read("Beep", ""), QString("/music/new tone.wav"));
+
+        QCOMPARE(SoundFileDialog::nameFilters("Sounds|*.wav;*.ogg|All|*|"),
+                 QString("Sounds (*.wav *.ogg);;All (*)"));
+    }
+};
+
+QTEST_MAIN(tst_BeepCommands)
+#include "tst_beep_commands.moc"
