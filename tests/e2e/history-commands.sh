@@ -24,17 +24,9 @@ session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/history-test"
 mkdir -p "$work"
 
-pids=() # processes this script started, stopped at the end
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null
-    done
-    [ -s "$work/viewer.pid" ] && kill -TERM "$(cat "$work/viewer.pid")" 2>/dev/null
-}
-trap cleanup EXIT
-
 source "$(dirname "$0")/script-helpers.sh"
+# The text viewer is started by the program, not by this script.
+trap 'stop_started; [ -s "$work/viewer.pid" ] && kill -TERM "$(cat "$work/viewer.pid")" 2>/dev/null' EXIT
 
 # --- A generic X session: xdg-open then finds the default program for a type through the
 # freedesktop configuration (mimeapps.list and .desktop entries), not through a desktop's

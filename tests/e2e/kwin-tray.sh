@@ -26,14 +26,6 @@ session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh --kwin}
 work="$session/kwin-tray"
 mkdir -p "$work/config" "$work/temp"
 
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null
-    done
-}
-trap cleanup EXIT
 source "$(dirname "$0")/script-helpers.sh"
 
 case "$platform" in

@@ -21,14 +21,6 @@ session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/late-tray"
 mkdir -p "$work/config" "$work/temp" "$work/no-tray"
 
-pids=()
-cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null
-    done
-}
-trap cleanup EXIT
 source "$(dirname "$0")/script-helpers.sh"
 
 printf '[Pingora]\nStartStopState=Off\nWindows Startup=On\nMinimized=On\n' \

@@ -1,5 +1,6 @@
-# Helpers of the real-desktop test scripts; source it. The script sets $work (its folder,
-# which holds the program's output in pingora.log) before a failure can be reported.
+# Helpers of the real-desktop test scripts; source it before starting anything. The script
+# sets $work (its folder, which holds the program's output in pingora.log) before a failure
+# can be reported.
 
 fail() {
     echo "FAIL: $*" >&2
@@ -9,6 +10,16 @@ fail() {
 }
 
 pass() { echo "ok: $*"; }
+
+# --- Processes the script starts: their PIDs go into pids, and each is stopped at the exit.
+pids=()
+stop_started() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null
+    done
+}
+trap stop_started EXIT
 
 # Polls "$@" every 0.1 s for at most $1 seconds.
 wait_until() {
