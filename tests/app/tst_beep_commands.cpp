@@ -56,13 +56,6 @@ QStringList logLines(const QString& path)
     return lines;
 }
 
-QString makeFile(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    return path;
-}
-
 // Calls back at every paint event of a widget.
 class PaintWatch : public QObject
 {
@@ -84,19 +77,13 @@ class PaintWatch : public QObject
     std::function<void()> m_painted;
 };
 
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 struct BeepWindow : TestWindow
 {
     RecordingPlayer* player = nullptr;
 
     Form1& start(const QString& row, bool autoBeepOn)
     {
-        makeFile(programFolder + "/beep.wav");
+        writeTestFile(programFolder + "/beep.wav", {});
         settings().write("StartStopState", autoBeepOn ? "On" : "Off");
         Platform recording = platform();
         recording.makeMediaPlayer = [this](QObject* parent) {
@@ -179,7 +166,7 @@ class tst_BeepCommands : public QObject
         QCOMPARE(info.st_mode & 0777, 0600u);
 
         // A link planted at the log's path is not followed.
-        const QString target = makeFile(dir.filePath("victim"));
+        const QString target = writeTestFile(dir.filePath("victim"), {});
         const QString planted = dir.filePath("planted.txt");
         QVERIFY(QFile::link(target, planted));
         QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(planted, "x"));
@@ -227,7 +214,7 @@ class tst_BeepCommands : public QObject
                      qPrintable(failure.description()));
         }
         const auto addedToTheLog = [&] {
-            const QByteArray now = readBytes(log);
+            const QByteArray now = readTestFile(log);
             return now.startsWith(before) ? now.mid(before.size()) : "<earlier lines changed>";
         };
         QCOMPARE(addedToTheLog(), QByteArray());
@@ -241,8 +228,8 @@ class tst_BeepCommands : public QObject
     void directorySearchFindsOnlyVisibleRegularFiles()
     {
         QTemporaryDir dir;
-        makeFile(dir.filePath("tone.wav"));
-        makeFile(dir.filePath(".hidden.wav"));
+        writeTestFile(dir.filePath("tone.wav"), {});
+        writeTestFile(dir.filePath(".hidden.wav"), {});
         QDir().mkpath(dir.filePath("folder.wav"));
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.wav")).constData(), 0600), 0);
         QVERIFY(IntervalSave::FindsBeepFile(dir.filePath("tone.wav")));
@@ -263,7 +250,7 @@ class tst_BeepCommands : public QObject
     {
         BeepWindow window;
         Form1& form = window.start("Beep every 5 minutes", false);
-        const QString sound = makeFile(window.root.filePath("my tone.wav"));
+        const QString sound = writeTestFile(window.root.filePath("my tone.wav"), {});
 
         Form1Probe(form).Text2()->setText("");
         Form1Probe(form).BeepNow();
@@ -307,7 +294,7 @@ class tst_BeepCommands : public QObject
         BeepWindow window;
         Form1& form = window.start("Beep every 1 second", true);
         const QSignalBlocker onlyTheTestsTicks(Form1Probe(form).Timer1());
-        const QString sound = makeFile(window.root.filePath("tone.wav"));
+        const QString sound = writeTestFile(window.root.filePath("tone.wav"), {});
         const QString wildcard = window.root.filePath("t*.wav");
         const QString other = window.root.filePath("to?e.wav");
         ModalAnswerer answerer;
@@ -503,7 +490,7 @@ class tst_BeepCommands : public QObject
         Form1Probe(form).Text2()->setText(window.root.filePath("missing.wav"));
         Form1Probe(form).PushButton4()->click();
         QVERIFY(window.player->calls.isEmpty());
-        const QString sound = makeFile(window.root.filePath("t.wav"));
+        const QString sound = writeTestFile(window.root.filePath("t.wav"), {});
         Form1Probe(form).Text2()->setText(" " + sound); // untrimmed text is searched: not found
         Form1Probe(form).PushButton4()->click();
         QVERIFY(window.player->calls.isEmpty());

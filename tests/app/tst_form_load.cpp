@@ -2,6 +2,7 @@
 // settings, the interval list and the end of the program.
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
+#include "TestFiles.h"
 #include "TestWindow.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/RowChoiceWatch.h"
@@ -27,12 +28,6 @@ QString selectedRow(Form1& form)
 {
     const auto selected = Form1Probe(form).ListView1()->selectedItems();
     return selected.size() == 1 ? selected.first()->text(0) : QString();
-}
-
-void writeFile(const QString& path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
 }
 
 } // namespace
@@ -167,7 +162,7 @@ class tst_FormLoad : public QObject
     {
         TestWindow window;
         const QString sound = window.root.filePath("my sound.wav");
-        writeFile(sound);
+        writeTestFile(sound, {});
         SettingsStore store = window.settings();
         store.write("Beep", sound);
         store.write("OftenIndex", "11");
@@ -194,7 +189,7 @@ class tst_FormLoad : public QObject
         QFETCH(QString, stored);
         QFETCH(bool, folderByHandle);
         TestWindow window;
-        writeFile(window.programFolder + "/beep.wav");
+        writeTestFile(window.programFolder + "/beep.wav", {});
         const int fd =
             ::open(QFile::encodeName(window.programFolder).constData(), O_PATH | O_DIRECTORY);
         QVERIFY(fd >= 0);

@@ -2,6 +2,7 @@
 // clipboard and clear, with the boxes they show and the statement numbers of their reports.
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
+#include "TestFiles.h"
 #include "TestWindow.h"
 #include "core/Failure.h"
 #include "history/ClipboardStaging.h"
@@ -27,19 +28,6 @@ const QByteArray kThreeLinesOnClipboard =
     "Beep file not found. Fail to beeped at 8/31/2021 3:09:05 PM\n"
     "No beep file specified. Fail to beeped at 31.08.2021 15:14:05 Uhr \xc3\xbc\n";
 const QString kBefore = QStringLiteral("on the clipboard before");
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-}
 
 QClipboard* clipboard()
 {
@@ -109,7 +97,7 @@ class tst_HistoryCommands : public QObject
         ModalAnswerer answerer;
         Form1& form = window.load();
         QCOMPARE(Form1Probe(form).HistoryLogPath(), temp + "/Pingora.txt");
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
 
         Form1Probe(form).PushButton3()->click();
         QVERIFY(answerer.seen().isEmpty());
@@ -120,7 +108,7 @@ class tst_HistoryCommands : public QObject
         // The address reaches the desktop's opener in its encoded form.
         QCOMPARE(QUrl::fromEncoded(url.toEncoded()).toLocalFile(),
                  Form1Probe(form).HistoryLogPath());
-        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()),
+        QCOMPARE(readTestFile(Form1Probe(form).HistoryLogPath()),
                  kThreeLines); // viewing changes nothing
     }
 
@@ -132,7 +120,7 @@ class tst_HistoryCommands : public QObject
             ++attempts;
             throw Failure("No program could be started to open the log.");
         });
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         ModalAnswerer answerer;
         Form1Probe(form).PushButton3()->click();
         QCOMPARE(attempts, 1);
@@ -150,7 +138,7 @@ class tst_HistoryCommands : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = window.load();
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         clipboard()->setText(kBefore);
 
         Form1Probe(form).PushButton8()->click();
@@ -161,7 +149,7 @@ class tst_HistoryCommands : public QObject
         QCOMPARE(copied->data("text/plain"), kThreeLinesOnClipboard);
         QCOMPARE(copied->data("text/plain;charset=utf-8"), kThreeLinesOnClipboard);
         QCOMPARE(clipboard()->text(), QString::fromUtf8(kThreeLinesOnClipboard));
-        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()),
+        QCOMPARE(readTestFile(Form1Probe(form).HistoryLogPath()),
                  kThreeLines); // the log itself is unchanged
         // The staging box keeps the text, all of it selected.
         ClipboardStaging& box = HistoryCommands::RichTextBox1(form);
@@ -170,8 +158,8 @@ class tst_HistoryCommands : public QObject
         QCOMPARE(box.selLength(), kThreeLinesOnClipboard.size());
 
         // A second copy after the log grew takes the whole new log.
-        writeFile(Form1Probe(form).HistoryLogPath(),
-                  kThreeLines + "Beeped at 8/31/2021 3:19:05 PM\r\n");
+        writeTestFile(Form1Probe(form).HistoryLogPath(),
+                      kThreeLines + "Beeped at 8/31/2021 3:19:05 PM\r\n");
         Form1Probe(form).PushButton8()->click();
         QCOMPARE(clipboard()->text(),
                  QString::fromUtf8(kThreeLinesOnClipboard + "Beeped at 8/31/2021 3:19:05 PM\n"));
@@ -193,7 +181,7 @@ class tst_HistoryCommands : public QObject
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = window.load();
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         Form1Probe(form).PushButton8()->click(); // the box now holds the three lines
         clipboard()->setText(kBefore);
 
@@ -262,7 +250,7 @@ class tst_HistoryCommands : public QObject
         QByteArray log;
         while (log.size() <= megabyte)
             log += kThreeLines;
-        writeFile(Form1Probe(form).HistoryLogPath(), log);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), log);
         box.setMaxLength(megabyte); // a little less than the log
         clipboard()->setText(kBefore);
 
@@ -291,7 +279,7 @@ class tst_HistoryCommands : public QObject
         log.reserve(64 << 20);
         while (log.size() < (64 << 20))
             log += line;
-        writeFile(Form1Probe(form).HistoryLogPath(), log);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), log);
         const QByteArray expected = QByteArray(log).replace("\r\n", "\n");
 
         // While the copy runs, the timer keeps ticking and a second click on the button is
@@ -328,20 +316,20 @@ class tst_HistoryCommands : public QObject
         TestWindow window;
         ModalAnswerer answerer(QMessageBox::No);
         Form1& form = window.load();
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         Form1Probe(form).PushButton12()->click();
         QCOMPARE(answerer.seen().size(), 1);
         checkPlainBox(answerer.seen()[0],
                       "Are you sure you want to delete the history log and start over?",
                       QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()), kThreeLines);
+        QCOMPARE(readTestFile(Form1Probe(form).HistoryLogPath()), kThreeLines);
     }
 
     void clearAnsweredYesDeletesTheLogSilently()
     {
         TestWindow window;
         Form1& form = window.load();
-        writeFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
+        writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
         {
             ModalAnswerer answerer(QMessageBox::Yes);
             Form1Probe(form).PushButton12()->click();
@@ -365,7 +353,7 @@ class tst_HistoryCommands : public QObject
 
         // The next beep starts a new log of one line.
         Form1Probe(form).BeepNow();
-        QCOMPARE(readFile(Form1Probe(form).HistoryLogPath()).count("\r\n"), 1);
+        QCOMPARE(readTestFile(Form1Probe(form).HistoryLogPath()).count("\r\n"), 1);
     }
 };
 

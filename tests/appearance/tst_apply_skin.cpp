@@ -1,5 +1,6 @@
 #include "FormLikeWindow.h"
 #include "RecordingSkinEngine.h"
+#include "TestFiles.h"
 
 #include "appearance/ApplySkin.h"
 #include "appearance/BackColor.h"
@@ -55,12 +56,6 @@ struct Look
     }
     bool operator==(const Look&) const = default;
 };
-
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 } // namespace
 
@@ -146,7 +141,7 @@ class tst_ApplySkin : public QObject
     {
         QFETCH(QString, kind);
         if (kind == QLatin1String("x is a file")) {
-            QVERIFY(writeFile(skinFolder(), "QWidget { color: red; }"));
+            writeTestFile(skinFolder(), "QWidget { color: red; }");
         } else {
             QVERIFY(QDir().mkpath(skinFolder()));
             if (kind == QLatin1String("folder"))
@@ -158,7 +153,7 @@ class tst_ApplySkin : public QObject
             else if (kind == QLatin1String("dangling link"))
                 QVERIFY(QFile::link(skinFolder() + QStringLiteral("/gone"), skinPath()));
             else if (kind == QLatin1String("hidden"))
-                QVERIFY(writeFile(skinFolder() + QStringLiteral("/.o.cjs"), "QWidget {}"));
+                writeTestFile(skinFolder() + QStringLiteral("/.o.cjs"), "QWidget {}");
         }
         FormLikeWindow form;
         RecordingSkinEngine engine;
@@ -181,10 +176,10 @@ class tst_ApplySkin : public QObject
         QFETCH(bool, throughLink);
         QVERIFY(QDir().mkpath(skinFolder()));
         if (throughLink) {
-            QVERIFY(writeFile(programFolder() + QStringLiteral("/real.qss"), "x"));
+            writeTestFile(programFolder() + QStringLiteral("/real.qss"), "x");
             QVERIFY(QFile::link(programFolder() + QStringLiteral("/real.qss"), skinPath()));
         } else {
-            QVERIFY(writeFile(skinPath(), "x"));
+            writeTestFile(skinPath(), "x");
         }
         NestedWindow form;
         QList<Look> keptBefore;
@@ -242,7 +237,7 @@ class tst_ApplySkin : public QObject
         QFETCH(QString, failAt);
         QFETCH(int, callsMade);
         QVERIFY(QDir().mkpath(skinFolder()));
-        QVERIFY(writeFile(skinPath(), "x"));
+        writeTestFile(skinPath(), "x");
         FormLikeWindow form;
         RecordingSkinEngine engine;
         engine.failAt = failAt;
@@ -259,8 +254,8 @@ class tst_ApplySkin : public QObject
     void realEngineRestylesWindow()
     {
         QVERIFY(QDir().mkpath(skinFolder()));
-        QVERIFY(writeFile(skinPath(), "QPushButton { background-color: rgb(200, 30, 40); "
-                                      "border: none; }"));
+        writeTestFile(skinPath(), "QPushButton { background-color: rgb(200, 30, 40); "
+                                  "border: none; }");
         FormLikeWindow form;
         StyleSheetSkin engine;
 
@@ -276,7 +271,7 @@ class tst_ApplySkin : public QObject
     void realEngineRejectingSkinKeepsColours()
     {
         QVERIFY(QDir().mkpath(skinFolder()));
-        QVERIFY(writeFile(skinPath(), "QPushButton { background-color: red; "));
+        writeTestFile(skinPath(), "QPushButton { background-color: red; ");
         FormLikeWindow form;
         StyleSheetSkin engine;
 

@@ -1,4 +1,5 @@
 #include "CursorBuilder.h"
+#include "TestFiles.h"
 #include "appearance/CursorFile.h"
 #include "core/Failure.h"
 
@@ -91,13 +92,6 @@ QString failureOf(const std::function<void()>& call)
         return failure.description();
     }
     return {};
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 } // namespace
@@ -248,7 +242,7 @@ void tst_CursorFile::readsFileWithItsHotSpot()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("HAND-M.CUR");
-    writeFile(path, validFile());
+    writeTestFile(path, validFile());
     const QString link = dir.filePath("link.cur");
     QVERIFY(QFile::link(path, link));
 
@@ -295,12 +289,12 @@ void tst_CursorFile::refusesUnusableFiles()
     QVERIFY(QDir(dir.path()).mkdir("folder"));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0600), 0);
     QVERIFY(QFile::link(dir.filePath("pipe"), dir.filePath("pipe-link")));
-    writeFile(dir.filePath("empty.cur"), {});
+    writeTestFile(dir.filePath("empty.cur"), {});
     QFile large(dir.filePath("large.cur"));
     QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(kMaxCursorFileBytes + 1));
     large.close();
-    writeFile(dir.filePath("truncated.cur"), validFile().chopped(10));
-    writeFile(dir.filePath("icon.ico"), patched<quint16>(validFile(), kType, 1));
+    writeTestFile(dir.filePath("truncated.cur"), validFile().chopped(10));
+    writeTestFile(dir.filePath("icon.ico"), patched<quint16>(validFile(), kType, 1));
 
     const QString path = name.startsWith('/') ? name : dir.filePath(name);
     // A reader that opened the pipe would wait for a writer for ever; end the test instead.
@@ -317,7 +311,7 @@ void tst_CursorFile::refusesFileItMayNotRead()
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ExeOwner | QFile::ExeOther));
     const QString path = dir.filePath("HAND-M.CUR");
-    writeFile(path, validFile());
+    writeTestFile(path, validFile());
     QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
 
     if (::geteuid() != 0) {
@@ -401,7 +395,7 @@ void tst_CursorFile::survivesRandomDamage()
             if (round % 100 == 0) {
                 // Now and then the whole way, through a file and into a pointer.
                 const QString path = dir.filePath("damaged.cur");
-                writeFile(path, bytes);
+                writeTestFile(path, bytes);
                 const QCursor pointer = readCursorFile(path);
                 cursor = {pointer.pixmap().toImage(), pointer.hotSpot()};
             } else {

@@ -25,7 +25,6 @@
 #include <QTest>
 #include <QTimer>
 #include <grp.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -33,12 +32,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList filesUnder(const QString& folder)
 {
@@ -49,14 +42,6 @@ QStringList filesUnder(const QString& folder)
         names << it.next();
     names.sort();
     return names;
-}
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 } // namespace
@@ -102,7 +87,7 @@ class tst_Core : public QObject
         SettingsStore store(path, "Pingora");
         store.write("Beep", "mine");
         store.write("OftenIndex", "3");
-        const QByteArray text = readAll(path);
+        const QByteArray text = readTestFile(path);
         QVERIFY2(text.contains("[Other]\nBeep=theirs\n"), text);
         QVERIFY2(text.contains("[Pingora]\nOftenIndex=3\n# note\nBeep=mine\n"), text);
         QVERIFY2(text.endsWith("[Later]\nx=1\n[Last]\ny=2\n"), text);
@@ -171,7 +156,7 @@ class tst_Core : public QObject
         QCOMPARE(filesUnder(disk.path()), before);
         QCOMPARE(QFile::exists(path), !old.isEmpty());
         if (!old.isEmpty())
-            QCOMPARE(readAll(path), old);
+            QCOMPARE(readTestFile(path), old);
     }
 
     void settingsFileKeepsItsPermissionsAndLink()
@@ -271,7 +256,7 @@ class tst_Core : public QObject
         SettingsStore store(path, "Pingora");
         store.write("Beep", "new");
         store.write("Minimized", "On");
-        QCOMPARE(readAll(path), after);
+        QCOMPARE(readTestFile(path), after);
         QCOMPARE(store.read("Beep", ""), QString("new"));
     }
 
@@ -341,7 +326,7 @@ class tst_Core : public QObject
         touched.close();
         SettingsStore(path, "Pingora").removeStaleTemporaryFiles();
         QCOMPARE(QFile::exists(file), !swept);
-        QCOMPARE(readAll(path), QByteArray("[Pingora]\n"));
+        QCOMPARE(readTestFile(path), QByteArray("[Pingora]\n"));
     }
 
     void settingsReadToleratesGarbage()

@@ -2,6 +2,7 @@
 // order, and how it answers the desktop's notices.
 
 #include "RecordingTrayShell.h"
+#include "TestFiles.h"
 
 #include "core/Failure.h"
 #include "desktop/cSysTray.h"
@@ -11,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <ctime>
 
 using TrayRecord::Command;
 using TrayRecord::Flag;
@@ -28,11 +28,6 @@ QIcon someIcon(Qt::GlobalColor color = Qt::red)
 QImage pictureOf(const QIcon& icon)
 {
     return icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_RGB32);
-}
-
-double cpuSeconds()
-{
-    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 }
 
 // A text of n characters outside the Basic Multilingual Plane (two UTF-16 units each).

@@ -1,5 +1,6 @@
 // Reading the history log as desktop text: CR LF becomes LF and nothing else changes,
 // whatever the size of the pieces the file is read in; size limits and read failures.
+#include "TestFiles.h"
 #include "history/DesktopText.h"
 
 #include <QElapsedTimer>
@@ -43,13 +44,6 @@ QList<QByteArray> mixedTexts()
     return texts;
 }
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
 } // namespace
 
 class tst_DesktopText : public QObject
@@ -83,17 +77,17 @@ class tst_DesktopText : public QObject
         QByteArray text;
         for (const QByteArray& piece : mixedTexts())
             text += piece;
-        writeFile(path, text);
+        writeTestFile(path, text);
         // Small pieces split CR LF pairs at every possible place.
         for (qsizetype chunk : {1, 2, 3, 7, 16, 17, 4096, 1 << 20}) {
             const QByteArray read = DesktopText::readFile(path, text.size(), chunk);
             QVERIFY2(read == expectedFor(text), qPrintable(QString::number(chunk)));
         }
         // A lone CR at the very end, whichever piece it ends.
-        writeFile(path, "a\r\nb\r");
+        writeTestFile(path, "a\r\nb\r");
         for (qsizetype chunk : {1, 2, 3, 4, 5, 4096})
             QCOMPARE(DesktopText::readFile(path, 100, chunk), QByteArray("a\nb\r"));
-        writeFile(path, "");
+        writeTestFile(path, "");
         QCOMPARE(DesktopText::readFile(path, 0), QByteArray());
     }
 
@@ -101,7 +95,7 @@ class tst_DesktopText : public QObject
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("log.txt");
-        writeFile(path, QByteArray(99, 'a') + "\r\n"); // 101 bytes, 100 once converted
+        writeTestFile(path, QByteArray(99, 'a') + "\r\n"); // 101 bytes, 100 once converted
         QCOMPARE(DesktopText::readFile(path, 101).size(), 100);
         try {
             DesktopText::readFile(path, 100);

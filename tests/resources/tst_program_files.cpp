@@ -1,3 +1,4 @@
+#include "TestFiles.h"
 #include "appearance/CursorFile.h"
 #include "core/ProductInfo.h"
 #include "resources/ProgramIcon.h"
@@ -11,12 +12,6 @@
 #include <numbers>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QString programFile(const QString& name)
 {
@@ -60,7 +55,7 @@ class tst_ProgramFiles : public QObject
 
 void tst_ProgramFiles::beepIsShortToneThatSoundsAtOnce()
 {
-    const QByteArray wave = readAll(programFile("beep.wav"));
+    const QByteArray wave = readTestFile(programFile("beep.wav"));
     QVERIFY(wave.size() > 44);
     QCOMPARE(wave.left(4), "RIFF");
     QCOMPARE(qFromLittleEndian<quint32>(wave.constData() + 4), quint32(wave.size() - 8));
@@ -182,8 +177,9 @@ void tst_ProgramFiles::iconThemeHoldsTheDrawnIcon()
         QCOMPARE(installed.convertToFormat(QImage::Format_ARGB32), drawProgramIcon(pixels));
     }
 
-    const QByteArray svg = readAll(themeDir + "/scalable/apps/" + ProductInfo::kAppId + ".svg");
-    QCOMPARE(svg, readAll(qEnvironmentVariable("PINGORA_ICON_SOURCE")));
+    const QByteArray svg =
+        readTestFile(themeDir + "/scalable/apps/" + ProductInfo::kAppId + ".svg");
+    QCOMPARE(svg, readTestFile(qEnvironmentVariable("PINGORA_ICON_SOURCE")));
     // The scalable icon is written by hand; it must keep the drawn icon's colours.
     for (QRgb colour : {kIconFrameColour, kIconGroundColour, kIconLetterColour})
         QVERIFY2(svg.contains("fill=\"" + QColor(colour).name().toLatin1() + '"'),

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+#include <ctime>
 
 /// Writes \a content to the file at \a path and returns the path; the test cannot go on
 /// without it, so a failure ends the test program.
@@ -21,4 +22,17 @@ inline QString writeTestFile(const QTemporaryDir& dir, const QString& name,
                              const QByteArray& content)
 {
     return writeTestFile(dir.filePath(name), content);
+}
+
+/// The bytes of the file at \a path, or "(unreadable)", which no test expects.
+inline QByteArray readTestFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+/// The CPU time this process has used so far, in seconds: a wait that spins shows up here.
+inline double cpuSeconds()
+{
+    return double(std::clock()) / CLOCKS_PER_SEC;
 }
