@@ -1,4 +1,5 @@
 #include "app/Form1.h"
+#include "core/FileSizeLimit.h"
 #include "core/MainLoop.h"
 #include "core/ProductInfo.h"
 #include "core/ProgramFile.h"
@@ -11,6 +12,7 @@ int main(int argc, char** argv)
     // Before anything else: the program folder is held from the start, by a handle when the
     // locale cannot spell its name.
     ProgramFile::folderForOpening();
+    FileSizeLimit::reportInsteadOfEnding();
     // Through X11 when a Wayland session also runs an X server: Wayland never tells a program
     // that its window was minimised, so the window could not go to the tray there.
     const bool choseX11 = WindowSystem::choosePlatform(argc, argv);

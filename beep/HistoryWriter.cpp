@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 #include "core/NameRules.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,8 +24,9 @@ QString systemError(int error)
 
 // The bytes of one line appended to the log so far. A line is whole or not there at all: when
 // the disk fills part way, the part written is cut off again, so that the next line does not
-// start glued to a fragment. Other copies of the program may append to the same log at the same
-// time, so the file is cut only while its end is still the end of this line's bytes.
+// start glued to a fragment. Copies of the program hold the log's lock through both; a writer
+// that does not lock (another program) may still append, so the file is cut only while its end
+// is still the end of this line's bytes.
 class PartialLine
 {
   public:
@@ -61,6 +64,25 @@ class PartialLine
     off_t m_begin = -1;
     off_t m_end = -1;
 };
+
+// Holds the log from before a line is written until after any take-back of a part written:
+// another copy's line can then neither land between the two parts of ours nor be cut by our
+// take-back. The lock is the open file's, so closing the file releases it. A file system that
+// cannot lock leaves the log unlocked, as before; a copy that holds it for long has hung, and
+// the line is reported rather than waited for without end.
+bool lockForAppending(int fd)
+{
+    // Another copy holds it only for a few system calls: short pauses keep a beep on time.
+    const QDeadlineTimer enough(2000);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return true;
+        if (enough.hasExpired())
+            return false;
+        ::usleep(200);
+    }
+    return true;
+}
 
 // The user's short date with the year written in full.
 QString shortDateFormat(const QLocale& locale)
@@ -121,6 +143,12 @@ void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         throw notRegular();
+    }
+    if (!lockForAppending(fd)) {
+        ::close(fd);
+        throw Failure(QStringLiteral("The history log %1 is busy: another copy of the program "
+                                     "is writing to it.")
+                          .arg(logPath));
     }
     PartialLine sent(fd);
     while (sent.written() < bytes.size()) {

@@ -254,8 +254,14 @@ void SettingsStore::write(const QString& key, const QString& value)
         raw << (u'[' + m_section + u']').toUtf8() + cr << entryBytes + cr;
     }
 
+    // A file the reads would refuse as too large would lose every setting from then on.
+    const QByteArray contents = raw.join('\n') + '\n';
+    if (contents.size() > kLargestSettingsFile)
+        throw Failure(QStringLiteral("The settings file %1 cannot be written: it would be too "
+                                     "large for a settings file")
+                          .arg(m_filePath));
     try {
-        AtomicFile::replace(m_filePath, raw.join('\n') + '\n');
+        AtomicFile::replace(m_filePath, contents);
     } catch (const Failure& failure) {
         throw Failure(QStringLiteral("The settings file %1 cannot be written: %2")
                           .arg(m_filePath, failure.description()));

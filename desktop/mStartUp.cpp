@@ -4,6 +4,8 @@
 #include "core/ProgramFile.h"
 #include "desktop/AutostartEntry.h"
 
+#include <QFileInfo>
+
 namespace mStartUp {
 
 QByteArray executablePath()
@@ -28,6 +30,11 @@ void AddToStartup(const QByteArray& executable)
 void RemoveFromStartup()
 {
     AutostartEntry::DeleteRunEntry();
+}
+
+bool IsInStartup()
+{
+    return QFileInfo::exists(AutostartEntry::autostartEntryPath());
 }
 
 } // namespace mStartUp

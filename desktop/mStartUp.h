@@ -17,4 +17,7 @@ void AddToStartup(const QByteArray& executable);
 /// Removes the autostart entry. Silent on every failure.
 void RemoveFromStartup();
 
+/// True when an autostart entry is there, whoever wrote it.
+bool IsInStartup();
+
 } // namespace mStartUp

@@ -11,6 +11,7 @@
 #include "beep/MediaPlayer.h"
 #include "beep/SoundFileDialog.h"
 #include "core/Failure.h"
+#include "core/FileSizeLimit.h"
 #include "core/WindowTimer.h"
 
 #include <QElapsedTimer>
@@ -20,9 +21,14 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <array>
+#include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -183,36 +189,50 @@ class tst_BeepCommands : public QObject
         qunsetenv("XDG_STATE_HOME");
     }
 
-    // A line is whole or not there at all: a disk that fills during the write gets back the
-    // bytes that went, and the lines before stay as they were.
+    // A line is whole or not there at all: a disk that fills during the write, or a limit on
+    // the size of the files the program writes, gets back the bytes that went, and the lines
+    // before stay as they were.
     void appendOnAFullDiskLeavesWholeLines_data()
     {
-        QTest::addColumn<int>("room"); // bytes left in the log's last block
+        QTest::addColumn<int>("room");         // bytes left in the log's last block
+        QTest::addColumn<bool>("sizeLimited"); // else the disk is full
         const int line = int(QByteArray("Beeped at 8/31/2021 3:04:05 PM\r\n").size());
-        QTest::newRow("room for the line's start") << 4;
-        QTest::newRow("room for all but the line end") << line - 1;
-        QTest::newRow("no room at all") << 0;
+        QTest::newRow("room for the line's start") << 4 << false;
+        QTest::newRow("room for all but the line end") << line - 1 << false;
+        QTest::newRow("no room at all") << 0 << false;
+        QTest::newRow("file size limit within the line") << 4 << true;
+        QTest::newRow("file size limit reached") << 0 << true;
     }
     void appendOnAFullDiskLeavesWholeLines()
     {
         QFETCH(int, room);
+        QFETCH(bool, sizeLimited);
         SmallDisk disk;
-        if (!disk.isMounted())
+        if (!disk.isMounted() && !sizeLimited)
             QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
         const QString log = disk.filePath("Pingora.txt");
         // An earlier line that ends where the disk leaves @p room bytes.
         const QByteArray before = QByteArray(4096 - room - 2, '.') + "\r\n";
         writeTestFile(log, before);
-        QVERIFY(disk.fill());
+        rlimit unlimited{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        if (sizeLimited) {
+            FileSizeLimit::reportInsteadOfEnding(); // else the write below ends the test
+            const rlimit limit{4096, unlimited.rlim_max};
+            QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        } else {
+            QVERIFY(disk.fill());
+        }
 
         const QString line = "Beeped at 8/31/2021 3:04:05 PM";
         try {
             IntervalSave::AppendHistoryLine(log, line);
             QFAIL("a line was written to a full disk");
         } catch (const Failure& failure) {
-            QVERIFY2(failure.description().contains(qt_error_string(ENOSPC)),
+            QVERIFY2(failure.description().contains(qt_error_string(sizeLimited ? EFBIG : ENOSPC)),
                      qPrintable(failure.description()));
         }
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
         const auto addedToTheLog = [&] {
             const QByteArray now = readTestFile(log);
             return now.startsWith(before) ? now.mid(before.size()) : "<earlier lines changed>";
@@ -220,9 +240,88 @@ class tst_BeepCommands : public QObject
         QCOMPARE(addedToTheLog(), QByteArray());
 
         // Room again: the next line follows the earlier ones, whole.
-        QVERIFY(QFile::remove(disk.fillerPath()));
+        QFile::remove(disk.fillerPath());
         IntervalSave::AppendHistoryLine(log, line);
         QCOMPARE(addedToTheLog(), line.toLatin1() + "\r\n");
+    }
+
+    // Another copy appends while this one fails part way through a line: every line reported
+    // as written is in the log, whole, on its own.
+    void appendKeepsOtherCopiesLines()
+    {
+        QTemporaryDir dir;
+        const QString log = writeTestFile(dir.filePath("Pingora.txt"), "first\r\n");
+        // A writer that does not lock (another program) appends right after our first part.
+        // It is the signal of the write past the limit that lets it in.
+        static QByteArray s_path;
+        static rlimit s_unlimited;
+        s_path = QFile::encodeName(log);
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &s_unlimited), 0);
+        struct sigaction anotherWriter
+        {
+        }, before{};
+        anotherWriter.sa_handler = [](int) {
+            const int error = errno;
+            ::setrlimit(RLIMIT_FSIZE, &s_unlimited);
+            const int fd = ::open(s_path.constData(), O_WRONLY | O_APPEND);
+            [[maybe_unused]] const ssize_t written = ::write(fd, "theirs\r\n", 8);
+            ::close(fd);
+            errno = error;
+        };
+        QCOMPARE(::sigaction(SIGXFSZ, &anotherWriter, &before), 0);
+        const rlimit limit{rlim_t(QFileInfo(log).size() + 4), s_unlimited.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+        QVERIFY_THROWS_EXCEPTION(Failure, IntervalSave::AppendHistoryLine(log, "Beeped at 1"));
+        ::setrlimit(RLIMIT_FSIZE, &s_unlimited);
+        ::sigaction(SIGXFSZ, &before, nullptr);
+        // Their line is not cut; the part of ours before it cannot be taken back.
+        QCOMPARE(readTestFile(log), QByteArray("first\r\nBeeptheirs\r\n"));
+
+        // Two copies: one fails part way through every line, the other appends.
+        writeTestFile(log, {});
+        int stop[2];
+        QCOMPARE(::pipe(stop), 0);
+        const pid_t failing = ::fork();
+        if (failing == 0) {
+            ::close(stop[1]);
+            FileSizeLimit::reportInsteadOfEnding();
+            for (int i = 0; ::poll(std::array{pollfd{stop[0], POLLIN, 0}}.data(), 1, 0) == 0; ++i) {
+                const rlimit within{rlim_t(QFileInfo(log).size() + 4), s_unlimited.rlim_max};
+                ::setrlimit(RLIMIT_FSIZE, &within);
+                try {
+                    IntervalSave::AppendHistoryLine(log, QStringLiteral("failing %1").arg(i));
+                    ::_exit(1); // a line past the limit was reported as written
+                } catch (const Failure&) {
+                }
+            }
+            ::_exit(0);
+        }
+        ::close(stop[0]);
+        constexpr int kLines = 20000;
+        QStringList written;
+        for (int i = 0; i < kLines; ++i) {
+            const QString line = QStringLiteral("Beeped at %1").arg(i);
+            try {
+                IntervalSave::AppendHistoryLine(log, line);
+                written << line;
+            } catch (const Failure&) {
+            }
+        }
+        ::close(stop[1]);
+        int status = 0;
+        QCOMPARE(::waitpid(failing, &status, 0), failing);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const QStringList lines = QString::fromLatin1(readTestFile(log)).split("\r\n");
+        const QSet<QString> inLog(lines.cbegin(), lines.cend());
+        const qsizetype lost =
+            std::count_if(written.cbegin(), written.cend(),
+                          [&](const QString& line) { return !inLog.contains(line); });
+        const qsizetype glued = lines.size() - 1 - (written.size() - lost);
+        qInfo("%lld of %lld lines written: %lld lost, %lld glued", qlonglong(written.size()),
+              qlonglong(kLines), qlonglong(lost), qlonglong(glued));
+        QCOMPARE(lost, 0);
+        QCOMPARE(glued, 0);
+        QCOMPARE(lines.last(), QString());
     }
 
     void directorySearchFindsOnlyVisibleRegularFiles()
@@ -313,11 +412,15 @@ class tst_BeepCommands : public QObject
         QCOMPARE(reports(window.root.filePath("missing.wav"), 1), 0);
         QCOMPARE(reports(wildcard, 1), 1); // after a file that was not found
         QCOMPARE(reports(sound, 1), 0);
-        QCOMPARE(reports(wildcard, 2), 1);                      // after a beep that played
-        QCOMPARE(answerer.reportedLines(), QList<int>(7, 108)); // all at the player's step
+        QCOMPARE(reports(wildcard, 2), 1); // after a beep of another file that played
+        const QString named = writeTestFile(wildcard, {}); // a file of that very name plays
+        QCOMPARE(reports(wildcard, 1), 0);
+        QVERIFY(QFile::remove(named));
+        QCOMPARE(reports(wildcard, 1), 1);                      // after it played
+        QCOMPARE(answerer.reportedLines(), QList<int>(8, 108)); // all at the player's step
         const QStringList lines = logLines(Form1Probe(form).HistoryLogPath());
-        QCOMPARE(lines.size(), 15);
-        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 14);
+        QCOMPARE(lines.size(), 17);
+        QCOMPARE(lines.filter(QRegularExpression("^Beeped at ")).size(), 16);
     }
 
     void countdownOfFiveSeconds()

@@ -3,7 +3,10 @@
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
 #include "RecordingTrayShell.h"
+#include "SmallDisk.h"
+#include "TestFiles.h"
 #include "TestWindow.h"
+#include "desktop/AutostartEntry.h"
 #include "desktop/cSysTray.h"
 
 #include <QCheckBox>
@@ -262,7 +265,7 @@ class tst_TrayWindow : public QObject
                  qPrintable(answerer.seen().first().text));
         QVERIFY(!Form1Probe(form).Check4()->isChecked());
         QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
-        QCOMPARE(window.settings().read("Windows Startup", ""), QString("Off"));
+        QCOMPARE(window.settings().read("Windows Startup", "Off"), QString("Off"));
     }
 
     void aStoreThatCannotBeWrittenNeverKeepsAnEntry()
@@ -288,6 +291,47 @@ class tst_TrayWindow : public QObject
         QVERIFY(!Form1Probe(form).Check4()->isChecked());
         QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QVERIFY(!QFile::exists(window.autostartEntry()));
+    }
+
+    void aFullDiskLeavesTheBoxTheStoreAndTheEntryAgreed()
+    {
+        SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
+        TrayWindow window;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+        window.settingsFile = disk.filePath("Wrenfield.ini");
+        Form1& form = window.start();
+        QCheckBox* box = Form1Probe(form).Check4();
+        const QString entry = AutostartEntry::autostartEntryPath();
+        const auto agreed = [&](bool on) {
+            return box->isChecked() == on && QFile::exists(entry) == on &&
+                   window.settings().read("Windows Startup", "") == (on ? "On" : "Off");
+        };
+        box->click();
+        QVERIFY(agreed(true));
+        ModalAnswerer answerer;
+
+        // Unticked: "Off" cannot be stored, so the entry stays and the box stays ticked.
+        QVERIFY(disk.fill());
+        box->click();
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY(agreed(true));
+        QVERIFY(QFile::remove(disk.fillerPath()));
+        box->click();
+        QVERIFY(agreed(false));
+
+        // Ticked: the entry cannot be written; one that was left there before stays.
+        writeTestFile(entry, "[Desktop Entry]\nExec=/left/behind\n");
+        QVERIFY(disk.fill());
+        box->click();
+        QCOMPARE(answerer.seen().size(), 2);
+        QVERIFY(!box->isChecked());
+        QCOMPARE(readTestFile(entry), QByteArray("[Desktop Entry]\nExec=/left/behind\n"));
+        QVERIFY(QFile::remove(entry));
+        box->click();
+        QCOMPARE(answerer.seen().size(), 3);
+        QVERIFY(agreed(false));
     }
 
     void restoringTheBoxesAtStartupLeavesTheEntryAlone()

@@ -21,15 +21,53 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cstdarg>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace {
+
+int g_syncError = 0;                                   // the error of every fsync, while not 0
+std::function<void(const char*)> g_beforeNewFileOpens; // another writer's step
+
+} // namespace
+
+// Stand-ins for the C library's calls, so that a test can fail a sync as a failing disk does
+// and let another writer take a new file's name before it is opened.
+extern "C" int fsync(int fd)
+{
+    if (g_syncError != 0) {
+        errno = g_syncError;
+        return -1;
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
+
+extern "C" int open(const char* path, int flags, ...)
+{
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list arguments;
+        va_start(arguments, flags);
+        mode = va_arg(arguments, mode_t);
+        va_end(arguments);
+    }
+    if (g_beforeNewFileOpens && (flags & O_CREAT) && std::strstr(path, ".pingora-new-"))
+        std::exchange(g_beforeNewFileOpens, nullptr)(path);
+    return int(::syscall(SYS_openat, AT_FDCWD, path, flags, mode));
+}
 
 namespace {
 
@@ -114,11 +152,14 @@ class tst_Core : public QObject
     {
         QTest::addColumn<bool>("logOnEntry"); // else the settings file
         QTest::addColumn<QByteArray>("old");  // empty: there is no file yet
-        QTest::newRow("settings file")
-            << false << QByteArray("[Other]\nx=1\n\n[Pingora]\nBeep=a\n");
-        QTest::newRow("settings file, first write") << false << QByteArray();
-        QTest::newRow("log-on entry") << true << QByteArray("[Desktop Entry]\nExec=/old\n");
-        QTest::newRow("log-on entry, first write") << true << QByteArray();
+        QTest::addColumn<int>("error");       // what the disk says
+        const QByteArray settings = "[Other]\nx=1\n\n[Pingora]\nBeep=a\n";
+        QTest::newRow("settings file") << false << settings << ENOSPC;
+        QTest::newRow("settings file, first write") << false << QByteArray() << ENOSPC;
+        QTest::newRow("log-on entry")
+            << true << QByteArray("[Desktop Entry]\nExec=/old\n") << ENOSPC;
+        QTest::newRow("log-on entry, first write") << true << QByteArray() << ENOSPC;
+        QTest::newRow("settings file, the sync fails") << false << settings << EIO;
     }
 
     void aFullDiskKeepsTheOldFile()
@@ -127,6 +168,7 @@ class tst_Core : public QObject
         // or no file at all, and no new file beside it.
         QFETCH(bool, logOnEntry);
         QFETCH(QByteArray, old);
+        QFETCH(int, error);
         SmallDisk disk;
         if (!disk.isMounted())
             QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
@@ -139,8 +181,10 @@ class tst_Core : public QObject
         QFile oldFile(path);
         QVERIFY(old.isEmpty() || (oldFile.open(QIODevice::WriteOnly) && oldFile.write(old) > 0));
         oldFile.close();
-        disk.fill();
+        if (error == ENOSPC)
+            disk.fill();
         const QStringList before = filesUnder(disk.path());
+        const QScopedValueRollback syncFails(g_syncError, error == ENOSPC ? 0 : error);
 
         try {
             if (logOnEntry)
@@ -150,7 +194,7 @@ class tst_Core : public QObject
             QFAIL("a write that found no room was not reported");
         } catch (const Failure& failure) {
             QVERIFY2(failure.description().contains(path) &&
-                         failure.description().endsWith(": No space left on device"),
+                         failure.description().endsWith(": " + qt_error_string(error)),
                      qPrintable(failure.description()));
         }
         QCOMPARE(filesUnder(disk.path()), before);
@@ -228,6 +272,24 @@ class tst_Core : public QObject
             QVERIFY(clock.elapsed() < 1000);
         }
         QCOMPARE(QFileInfo(huge).size(), kLargest + 1);
+
+        // A write whose file would pass that size is refused before anything is replaced: the
+        // next start would read none of the settings.
+        const auto fileOfSize = [&](qint64 size) {
+            const QByteArray start = "[Pingora]\nBeep=x\n";
+            return writeTestFile(dir, "cap.ini",
+                                 start + QByteArray(size - start.size() - 1, '#') + '\n');
+        };
+        for (const auto& [size, key, value] :
+             {std::tuple{kLargest, "Beep", "xy"}, {kLargest - 1, "Minimized", "On"}}) {
+            const QString path = fileOfSize(size);
+            const QByteArray before = readTestFile(path);
+            QVERIFY_THROWS_EXCEPTION(Failure, SettingsStore(path, "Pingora").write(key, value));
+            QCOMPARE(readTestFile(path), before);
+        }
+        SettingsStore justFits(fileOfSize(kLargest - 13), "Pingora");
+        justFits.write("Minimized", "On");
+        QCOMPARE(justFits.read("Minimized", ""), QString("On"));
     }
 
     void settingsKeepOtherLinesByteForByte_data()
@@ -245,6 +307,9 @@ class tst_Core : public QObject
         QTest::newRow("CR LF, last line without its end")
             << QByteArray("[Pingora]\r\nOftenIndex=3")
             << QByteArray("[Pingora]\r\nOftenIndex=3\r\nBeep=new\r\nMinimized=On\r\n");
+        QTest::newRow("LF, one line with CR LF keeps its own end")
+            << QByteArray("[Pingora]\nOftenIndex=3\nBeep=old\r\n")
+            << QByteArray("[Pingora]\nOftenIndex=3\nBeep=new\r\nMinimized=On\n");
     }
 
     void settingsKeepOtherLinesByteForByte()
@@ -294,6 +359,23 @@ class tst_Core : public QObject
         QCOMPARE(store.read("Second", ""), QString::number(kWrites));
     }
 
+    void aNewFileNeverTakesOverAnotherOfTheSameName()
+    {
+        // Another writer makes a file under the very name the new file was to get, just before
+        // it is opened: that file stays the other writer's, and the store gets only its own.
+        QTemporaryDir dir;
+        const QString path = writeTestFile(dir, "Wrenfield.ini", "[Pingora]\nBeep=a\n");
+        QString taken;
+        g_beforeNewFileOpens = [&](const char* name) {
+            taken = QFile::decodeName(name);
+            writeTestFile(taken, "another writer's much longer contents\n");
+        };
+        SettingsStore(path, "Pingora").write("Beep", "b");
+        QVERIFY(!taken.isEmpty());
+        QCOMPARE(readTestFile(taken), QByteArray("another writer's much longer contents\n"));
+        QCOMPARE(readTestFile(path), QByteArray("[Pingora]\nBeep=b\n"));
+    }
+
     void staleTemporaryFilesAreSwept_data()
     {
         // Only the store's own new files, left by a write that ended a minute ago or more,
@@ -324,7 +406,11 @@ class tst_Core : public QObject
         QVERIFY(touched.setFileTime(QDateTime::currentDateTime().addSecs(old ? -120 : -30),
                                     QFileDevice::FileModificationTime));
         touched.close();
-        SettingsStore(path, "Pingora").removeStaleTemporaryFiles();
+        // As every start of the program does.
+        const QByteArray configHome = qgetenv("XDG_CONFIG_HOME");
+        const auto restore = qScopeGuard([&] { qputenv("XDG_CONFIG_HOME", configHome); });
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+        QCOMPARE(SettingsStore::forUser().filePath(), path);
         QCOMPARE(QFile::exists(file), !swept);
         QCOMPARE(readTestFile(path), QByteArray("[Pingora]\n"));
     }
@@ -498,6 +584,7 @@ class tst_Core : public QObject
         QTest::addColumn<bool>("reachable");
         QTest::newRow("abstract socket") << QByteArray(":7") << "abstract" << true;
         QTest::newRow("socket file") << QByteArray(":7") << "file" << true;
+        QTest::newRow("server with its queue full") << QByteArray(":7") << "busy" << true;
         QTest::newRow("screen number") << QByteArray(":7.0") << "abstract" << true;
         QTest::newRow("unix host") << QByteArray("unix:7") << "file" << true;
         QTest::newRow("socket file of a server gone") << QByteArray(":7") << "stale file" << false;
@@ -517,21 +604,32 @@ class tst_Core : public QObject
         const QByteArray name = QFile::encodeName(folder.filePath(QStringLiteral("X7")));
         const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         QVERIFY(server >= 0);
+        QList<int> waiting;
         if (!socket.isEmpty()) {
             // Bound as X servers bind: an abstract name without a terminating zero.
             sockaddr_un address{};
             address.sun_family = AF_UNIX;
-            const bool abstract = socket == u"abstract";
+            const bool abstract = socket == u"abstract" || socket == u"busy";
             std::memcpy(address.sun_path + (abstract ? 1 : 0), name.constData(),
                         std::size_t(name.size()));
             const auto length =
                 socklen_t(offsetof(sockaddr_un, sun_path) + 1 + std::size_t(name.size()));
             QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&address), length) == 0);
             if (socket != u"stale file")
-                QVERIFY(::listen(server, 1) == 0);
+                QVERIFY(::listen(server, 0) == 0);
+            // A server too busy to take connections: its queue filled by clients it has not
+            // taken yet.
+            for (int client = -1; socket == u"busy";) {
+                client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+                waiting << client;
+                if (::connect(client, reinterpret_cast<sockaddr*>(&address), length) != 0)
+                    break;
+            }
         }
         QCOMPARE(WindowSystem::xServerReachable(display, folder.path()), reachable);
         ::close(server);
+        for (int client : std::as_const(waiting))
+            ::close(client);
     }
 
     void waitSecondsKeepsEventsRunningWithoutSpinning()
@@ -592,11 +690,15 @@ class tst_Core : public QObject
             MainLoop::DoEvents();
             seeNext();
             Main::WaitSeconds(0.05); // a nested event loop, as a message box runs
-            QCoreApplication::exit(3);
+            // A failure of a handler run by DoEvents passes through it to the statement.
+            QTimer::singleShot(0, this, [] { throw Failure("passes through"); });
+            QVERIFY_THROWS_EXCEPTION(Failure, MainLoop::DoEvents());
+            seeNext();
+            QTimer::singleShot(0, this, [] { QCoreApplication::exit(3); });
         });
         QCOMPARE(MainLoop::exec(), 3);
         alone << MainLoop::runsAlone(); // after it
-        QCOMPARE(alone, QList<bool>({false, true, false, false, false}));
+        QCOMPARE(alone, QList<bool>({false, true, false, false, true, false}));
     }
 
     void removeFileDeletesReadOnlyAndIgnoresMissing()
