@@ -16,7 +16,9 @@ inline const QString kNoFileSpecified =
 
 /// Appends @p line and CR LF to the log at @p logPath in one write, creating the file (readable
 /// and writable by its owner only) when missing. A symbolic link at the log's own path is not
-/// followed. Opens and closes the file within the call. Throws Failure when it cannot.
+/// followed. Opens and closes the file within the call, holding its lock meanwhile, so that
+/// lines of two copies never mix; a line that fails part way is taken back. Throws Failure when
+/// it cannot.
 void AppendHistoryLine(const QString& logPath, const QString& line);
 
 /// The date and time as the user reads them in the log: the short date with a four-digit

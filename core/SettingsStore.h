@@ -22,7 +22,8 @@ class SettingsStore
     /// The stored text of @p key, or @p defaultValue when the key is not stored.
     QString read(const QString& key, const QString& defaultValue) const;
 
-    /// Stores @p value under @p key. Throws Failure when it cannot be stored.
+    /// Stores @p value under @p key. Throws Failure when it cannot be stored, also when the file
+    /// would grow past the largest one a read accepts (1 MiB); the file is then left as it was.
     void write(const QString& key, const QString& value);
 
     const QString& filePath() const { return m_filePath; }

@@ -288,7 +288,7 @@ class tst_Core : public QObject
             QCOMPARE(readTestFile(path), before);
         }
         SettingsStore justFits(fileOfSize(kLargest - 13), "Pingora");
-        justFits.write("Minimized", "On");
+        QVERIFY_THROWS_NO_EXCEPTION(justFits.write("Minimized", "On"));
         QCOMPARE(justFits.read("Minimized", ""), QString("On"));
     }
 
