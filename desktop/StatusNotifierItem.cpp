@@ -96,11 +96,10 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
         return;
     m_bus.registerObject(kItemPath, this);
 
-    // A well-known name lets every host find the item; a unique name is the fallback.
-    const QString wanted = QStringLiteral("org.kde.StatusNotifierItem-%1-%2")
-                               .arg(QCoreApplication::applicationPid())
-                               .arg(itemCount);
-    m_serviceName = m_bus.registerService(wanted) ? wanted : m_bus.baseService();
+    // Announced under the connection's unique name, as Qt announces its own item. A host that
+    // follows a well-known name of the item as well (GNOME's AppIndicator extension) can drop
+    // the item when that name is seen coming up while the host is still reading the item.
+    m_serviceName = m_bus.baseService();
 
     auto* watcher = new QDBusServiceWatcher(kWatcherService, m_bus,
                                             QDBusServiceWatcher::WatchForRegistration, this);
