@@ -64,6 +64,17 @@ void callItem(const QString& service, const QString& method)
     QCOMPARE(callAndWait(call).type(), QDBusMessage::ReplyMessage);
 }
 
+// Registers an item with the watcher from this process, as Qt does for its own.
+void registerItem(const QString& service)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.kde.StatusNotifierWatcher"),
+        QStringLiteral("RegisterStatusNotifierItem"));
+    call << service;
+    QCOMPARE(callAndWait(call).type(), QDBusMessage::ReplyMessage);
+}
+
 TrayRecord::Record addRecord()
 {
     TrayRecord::Record record;
@@ -117,6 +128,7 @@ class tst_DesktopTrayShell : public QObject
     void initTestCase();
     void hostThatComesLaterGetsTheIcon();
     void hostPresentAtStartIsLeftToQt();
+    void trayIsThereWhileTheHostListsTheItem();
     void balloonsGoThroughTheNotificationService();
     void trayControlWaitsForTheService();
 
@@ -146,7 +158,7 @@ void tst_DesktopTrayShell::hostThatComesLaterGetsTheIcon()
     watcher.start(true);
     QTRY_COMPARE(watcher.registeredItems().size(), 1);
     QCOMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
-    QVERIFY(shell.notificationAreaAvailable());
+    QTRY_VERIFY(shell.notificationAreaAvailable());
     QTRY_COMPARE(available.count(), 1);
     QCOMPARE(available[0][0].toBool(), true);
 
@@ -227,13 +239,43 @@ void tst_DesktopTrayShell::hostPresentAtStartIsLeftToQt()
     FakeStatusNotifierWatcher watcher;
     watcher.start(true);
     DesktopTrayShell shell;
-    QVERIFY(shell.notificationAreaAvailable());
 
     shell.notifyIcon(Command::Add, addRecord());
     QCOMPARE(shell.route(), DesktopTrayShell::Route::QtStatusNotifier);
+    // The host never listed the item: no icon, no tray to hide the window in.
+    QVERIFY(!shell.notificationAreaAvailable());
     // No item of our own beside Qt's (which Qt does not offer on the offscreen platform).
     QTest::qWait(300);
     QCOMPARE(watcher.registeredItems(), QStringList());
+}
+
+void tst_DesktopTrayShell::trayIsThereWhileTheHostListsTheItem()
+{
+    FakeStatusNotifierWatcher watcher;
+    watcher.start(true);
+    // Another program's item is not this one's.
+    registerItem(QStringLiteral("org.freedesktop.DBus"));
+    QVERIFY(!DesktopTrayShell().notificationAreaAvailable());
+
+    // Qt's item, registered from this process, listed as GNOME's AppIndicator extension and
+    // KDE's watcher list items.
+    const QString name = QDBusConnection::sessionBus().baseService();
+    const QString gnomeEntry = name + QStringLiteral("@/StatusNotifierItem");
+    registerItem(gnomeEntry);
+    DesktopTrayShell shell;
+    QSignalSpy available(&shell, &TrayShell::notificationAreaAvailableChanged);
+    QVERIFY(shell.notificationAreaAvailable());
+    shell.notifyIcon(Command::Add, addRecord());
+
+    watcher.dropItem(gnomeEntry);
+    QTRY_COMPARE(available.count(), 1);
+    QCOMPARE(available[0][0].toBool(), false);
+    registerItem(name + QStringLiteral("/StatusNotifierItem"));
+    QTRY_COMPARE(available.count(), 2);
+    QCOMPARE(available[1][0].toBool(), true);
+    watcher.stop();
+    QTRY_COMPARE(available.count(), 3);
+    QCOMPARE(available[2][0].toBool(), false);
 }
 
 void tst_DesktopTrayShell::balloonsGoThroughTheNotificationService()
