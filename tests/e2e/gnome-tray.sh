@@ -49,6 +49,7 @@ shown() { windows | grep -q 'minimized=false'; }
 in_front() { windows | grep -q 'minimized=false active=true'; }
 minimised() { windows | grep -q 'minimized=true'; }
 hidden() {
+    kill -0 "$program_pid" || fail "the program ended"
     local seen
     seen=$(windows) && [ -z "$seen" ]
 }

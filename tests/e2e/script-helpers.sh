@@ -98,10 +98,12 @@ kwin_minimize() {
 # --- GNOME Shell (desktop-session.sh --gnome) through org.gnome.Shell.Eval.
 # Runs the JavaScript expression $1 in the shell; prints its value, a string whose ';' become
 # line breaks.
+# Fails when the shell did not answer.
 gnome_run() {
-    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
-        --method org.gnome.Shell.Eval "$1" |
-        sed -n "s/^(true, '\"\(.*\)\"')$/\1/p" | tr ';' '\n'
+    local answer
+    answer=$(gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval "$1") && [[ "$answer" == "(true, "* ]] || return 1
+    sed -n "s/^(true, '\"\(.*\)\"')$/\1/p" <<<"$answer" | tr ';' '\n'
 }
 # Prints "minimized=<true|false> active=<true|false>" for each ordinary window of the process
 # $1 that the shell manages (nothing while it has none: hidden windows are not managed).
