@@ -108,9 +108,13 @@ bool DesktopTrayShell::systemTrayPresent() const
 
 bool DesktopTrayShell::notificationAreaAvailable() const
 {
-    // A StatusNotifier host counts once its watcher lists the item: a host may drop an item it
-    // could not read, and a window hidden in a tray that shows no icon for it is lost.
-    return (m_hostWatch->hostRegistered() && m_hostWatch->itemListed()) || systemTrayPresent();
+    // The tray that shows the icon counts, not any tray: GNOME's AppIndicator extension brings
+    // an X11 tray beside its host, where our own item's icon is not. A StatusNotifier host
+    // counts once its watcher lists the item: a host may drop an item it could not read, and
+    // a window hidden in a tray that shows no icon for it is lost.
+    if (m_ownItem || m_qtUsesStatusNotifier)
+        return m_hostWatch->hostRegistered() && m_hostWatch->itemListed();
+    return systemTrayPresent();
 }
 
 DesktopTrayShell::Route DesktopTrayShell::route() const
