@@ -58,7 +58,7 @@ icon_shown() { gnome_icon_shown Pingora; }
 notices() { grep -c 'string "Pingora"' "$work/notify.log"; }
 
 icon_stays() {
-    wait_until 20 icon_shown || fail "no icon in the top bar"
+    wait_until 30 icon_shown || fail "no icon in the top bar"
     # A host that fails to read the item drops it within a second or two.
     sleep 3
     icon_shown || fail "the icon showed, then vanished from the top bar"

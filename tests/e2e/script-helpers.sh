@@ -145,6 +145,16 @@ gnome_click_icon() {
         i._icon.click(click);
     })" >/dev/null
 }
+# Turns the AppIndicator extension on or off through the settings, as the Extensions app
+# does; the shell follows them on its own time.
 gnome_extension() { # enable|disable
-    gnome-extensions "$1" ubuntu-appindicators@ubuntu.com
+    local tray=ubuntu-appindicators@ubuntu.com
+    local others
+    others=$(gsettings get org.gnome.shell enabled-extensions |
+        tr -d "[]' " | tr , '\n' | grep -v -x -e "$tray" -e '' -e '@as' | sed "s/.*/'&'/" | paste -sd,)
+    if [ "$1" = enable ]; then
+        gsettings set org.gnome.shell enabled-extensions "[${others:+$others, }'$tray']"
+    else
+        gsettings set org.gnome.shell enabled-extensions "[$others]"
+    fi
 }
