@@ -89,7 +89,9 @@ release_x_display() {
 end_gnome_shell() {
     local pid
     read -r pid 2>/dev/null <"$session/gnome-shell" || return 0
-    gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+    # The watchdog was started before the bus was.
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$session/bus-address") \
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
         --method org.gnome.Shell.Eval 'global.context.terminate()' >/dev/null 2>&1 || return 0
     {
         for _ in $(seq 100); do
