@@ -22,7 +22,8 @@
 #   --screen         screen geometry (default 1024x768x24; KWin takes the width and height)
 #   --keep           keep the runtime folder (its logs/ explain a failed start)
 #
-# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY), DBUS_SESSION_BUS_ADDRESS,
+# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY; with --gnome also
+# WAYLAND_DISPLAY, XAUTHORITY and DBUS_SYSTEM_BUS_ADDRESS), DBUS_SESSION_BUS_ADDRESS,
 # PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME,
 # XDG_STATE_HOME, HOME, TEMP and PINGORA_SESSION_DIR (the runtime folder) pointing into the
 # private session. The script exits with the command's exit code, or with 70 when the session
