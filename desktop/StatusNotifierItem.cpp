@@ -96,9 +96,9 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
         return;
     m_bus.registerObject(kItemPath, this);
 
-    // Announced under the connection's unique name, as Qt announces its own item. A host that
-    // follows a well-known name of the item as well (GNOME's AppIndicator extension) can drop
-    // the item when that name is seen coming up while the host is still reading the item.
+    // Announced under the connection's unique name, as Qt announces its own item. Under a
+    // well-known name, which GNOME's AppIndicator extension follows on its own, the extension
+    // dropped the item in about half the log-ons where it came up after the program.
     m_serviceName = m_bus.baseService();
 
     auto* watcher = new QDBusServiceWatcher(kWatcherService, m_bus,
