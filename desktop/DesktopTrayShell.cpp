@@ -9,6 +9,11 @@
 using TrayRecord::Command;
 using TrayRecord::Flag;
 
+namespace {
+// A host lists an item it is offered within milliseconds; this bounds the wait at the start.
+constexpr int kItemListedTimeoutMs = 1000;
+} // namespace
+
 DesktopTrayShell::DesktopTrayShell(QObject* parent)
     : TrayShell(parent), m_hostWatch(new StatusNotifierHostWatch(this)),
       // Qt asks the same question as its first QSystemTrayIcon is made, right here.
@@ -21,6 +26,8 @@ DesktopTrayShell::DesktopTrayShell(QObject* parent)
         updateIcon();
         checkAvailability();
     });
+    connect(m_hostWatch, &StatusNotifierHostWatch::itemListedChanged, this,
+            &DesktopTrayShell::checkAvailability);
 
     connect(m_balloons, &BalloonService::shown, this,
             [this] { sendNotices({TrayNotice::BalloonShown}); });
@@ -59,6 +66,10 @@ void DesktopTrayShell::notifyIcon(Command command, const TrayRecord::Record& rec
         if (record.has(Flag::Tip))
             m_tip = record.tip;
         updateIcon();
+        // A start hidden in the tray asks next whether the icon is shown: give the host the
+        // moment it takes to list the item just offered.
+        if (route() == Route::QtStatusNotifier || route() == Route::OwnStatusNotifier)
+            m_hostWatch->waitForItem(kItemListedTimeoutMs);
         break;
     case Command::Modify:
         // As in any tray, an icon that is not there cannot be changed, nor can it show a
@@ -97,7 +108,13 @@ bool DesktopTrayShell::systemTrayPresent() const
 
 bool DesktopTrayShell::notificationAreaAvailable() const
 {
-    return m_hostWatch->hostRegistered() || systemTrayPresent();
+    // The tray that shows the icon counts, not any tray: GNOME's AppIndicator extension brings
+    // an X11 tray beside its host, where our own item's icon is not. A StatusNotifier host
+    // counts once its watcher lists the item: a host may drop an item it could not read, and
+    // a window hidden in a tray that shows no icon for it is lost.
+    if (m_ownItem || m_qtUsesStatusNotifier)
+        return m_hostWatch->hostRegistered() && m_hostWatch->itemListed();
+    return systemTrayPresent();
 }
 
 DesktopTrayShell::Route DesktopTrayShell::route() const

@@ -96,11 +96,10 @@ StatusNotifierItem::StatusNotifierItem(QObject* parent)
         return;
     m_bus.registerObject(kItemPath, this);
 
-    // A well-known name lets every host find the item; a unique name is the fallback.
-    const QString wanted = QStringLiteral("org.kde.StatusNotifierItem-%1-%2")
-                               .arg(QCoreApplication::applicationPid())
-                               .arg(itemCount);
-    m_serviceName = m_bus.registerService(wanted) ? wanted : m_bus.baseService();
+    // Announced under the connection's unique name, as Qt announces its own item. Under a
+    // well-known name, which GNOME's AppIndicator extension follows on its own, the extension
+    // dropped the item in about half the log-ons where it came up after the program.
+    m_serviceName = m_bus.baseService();
 
     auto* watcher = new QDBusServiceWatcher(kWatcherService, m_bus,
                                             QDBusServiceWatcher::WatchForRegistration, this);

@@ -20,6 +20,9 @@ packages=(
     # real-desktop tests on a Wayland compositor: KWin run headless with Xwayland, and Qt's
     # Wayland platform so that the program can be run natively on it
     kwin-wayland xwayland qt6-wayland
+    # real-desktop tests on GNOME: the shell run headless, its JavaScript runtime (its
+    # notification service runs on it), and the AppIndicator extension, GNOME's usual tray
+    gnome-shell gjs gnome-shell-extension-appindicator dconf-service
     # package round trip: starting the program from its desktop entry (gio)
     libglib2.0-bin
     # sound e2e: encoders for the other formats the player is tested with

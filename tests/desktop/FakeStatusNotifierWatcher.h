@@ -44,8 +44,19 @@ class StatusNotifierWatcherObject : public QObject
   public Q_SLOTS:
     Q_SCRIPTABLE void RegisterStatusNotifierItem(const QString& service)
     {
-        QMutexLocker lock(&m_mutex);
-        m_items.append(service);
+        {
+            QMutexLocker lock(&m_mutex);
+            m_items.append(service);
+        }
+        Q_EMIT StatusNotifierItemRegistered(service);
+    }
+    void dropItem(const QString& service)
+    {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_items.removeAll(service);
+        }
+        Q_EMIT StatusNotifierItemUnregistered(service);
     }
     Q_SCRIPTABLE void RegisterStatusNotifierHost(const QString&) { setHost(true); }
 
@@ -121,6 +132,12 @@ class FakeStatusNotifierWatcher
             m_watcher->setHost(anotherStays);
             Q_EMIT m_watcher->StatusNotifierHostUnregistered();
         });
+    }
+
+    /// The host drops an item, as one that could not read it does.
+    void dropItem(const QString& service)
+    {
+        inWatcherThread([this, service] { m_watcher->dropItem(service); });
     }
 
     /// The services that registered items, in order.

@@ -11,6 +11,7 @@
 #include "resources/ProgramIcon.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
@@ -60,6 +61,17 @@ void callItem(const QString& service, const QString& method)
         QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
                                        QStringLiteral("org.kde.StatusNotifierItem"), method);
     call << 10 << 20;
+    QCOMPARE(callAndWait(call).type(), QDBusMessage::ReplyMessage);
+}
+
+// Registers an item with the watcher from this process, as Qt does for its own.
+void registerItem(const QString& service)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.kde.StatusNotifierWatcher"), QStringLiteral("/StatusNotifierWatcher"),
+        QStringLiteral("org.kde.StatusNotifierWatcher"),
+        QStringLiteral("RegisterStatusNotifierItem"));
+    call << service;
     QCOMPARE(callAndWait(call).type(), QDBusMessage::ReplyMessage);
 }
 
@@ -116,6 +128,7 @@ class tst_DesktopTrayShell : public QObject
     void initTestCase();
     void hostThatComesLaterGetsTheIcon();
     void hostPresentAtStartIsLeftToQt();
+    void trayIsThereWhileTheHostListsTheItem();
     void balloonsGoThroughTheNotificationService();
     void trayControlWaitsForTheService();
 
@@ -145,12 +158,19 @@ void tst_DesktopTrayShell::hostThatComesLaterGetsTheIcon()
     watcher.start(true);
     QTRY_COMPARE(watcher.registeredItems().size(), 1);
     QCOMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
-    QVERIFY(shell.notificationAreaAvailable());
+    QTRY_VERIFY(shell.notificationAreaAvailable());
     QTRY_COMPARE(available.count(), 1);
     QCOMPARE(available[0][0].toBool(), true);
 
-    // What the host reads: the tooltip, the W picture, an item that takes clicks itself.
+    // Announced as Qt announces its own: under the connection's unique name, with no
+    // well-known name that a host could see come and go on its own.
     const QString item = watcher.registeredItems().constFirst();
+    QVERIFY2(item.startsWith(u':'), qPrintable(item));
+    QCOMPARE(QDBusConnection::sessionBus().interface()->registeredServiceNames().value().filter(
+                 QStringLiteral("StatusNotifierItem")),
+             QStringList());
+
+    // What the host reads: the tooltip, the W picture, an item that takes clicks itself.
     QCOMPARE(
         demarshalled<StatusNotifier::ToolTip>(itemProperty(item, QStringLiteral("ToolTip"))).title,
         QStringLiteral("Pingora"));
@@ -219,16 +239,43 @@ void tst_DesktopTrayShell::hostPresentAtStartIsLeftToQt()
     FakeStatusNotifierWatcher watcher;
     watcher.start(true);
     DesktopTrayShell shell;
-    QVERIFY(shell.notificationAreaAvailable());
 
     shell.notifyIcon(Command::Add, addRecord());
     QCOMPARE(shell.route(), DesktopTrayShell::Route::QtStatusNotifier);
-    // No second item of our own beside Qt's.
+    // The host never listed the item: no icon, no tray to hide the window in.
+    QVERIFY(!shell.notificationAreaAvailable());
+    // No item of our own beside Qt's (which Qt does not offer on the offscreen platform).
     QTest::qWait(300);
-    const QString ours =
-        QStringLiteral("org.kde.StatusNotifierItem-%1-").arg(QCoreApplication::applicationPid());
-    for (const QString& item : watcher.registeredItems())
-        QVERIFY2(!item.startsWith(ours), qPrintable(item));
+    QCOMPARE(watcher.registeredItems(), QStringList());
+}
+
+void tst_DesktopTrayShell::trayIsThereWhileTheHostListsTheItem()
+{
+    FakeStatusNotifierWatcher watcher;
+    watcher.start(true);
+    // Another program's item is not this one's.
+    registerItem(QStringLiteral("org.freedesktop.DBus"));
+    QVERIFY(!DesktopTrayShell().notificationAreaAvailable());
+
+    // Qt's item, registered from this process, listed as GNOME's AppIndicator extension and
+    // KDE's watcher list items.
+    const QString name = QDBusConnection::sessionBus().baseService();
+    const QString gnomeEntry = name + QStringLiteral("@/StatusNotifierItem");
+    registerItem(gnomeEntry);
+    DesktopTrayShell shell;
+    QSignalSpy available(&shell, &TrayShell::notificationAreaAvailableChanged);
+    QVERIFY(shell.notificationAreaAvailable());
+    shell.notifyIcon(Command::Add, addRecord());
+
+    watcher.dropItem(gnomeEntry);
+    QTRY_COMPARE(available.count(), 1);
+    QCOMPARE(available[0][0].toBool(), false);
+    registerItem(name + QStringLiteral("/StatusNotifierItem"));
+    QTRY_COMPARE(available.count(), 2);
+    QCOMPARE(available[1][0].toBool(), true);
+    watcher.stop();
+    QTRY_COMPARE(available.count(), 3);
+    QCOMPARE(available[2][0].toBool(), false);
 }
 
 void tst_DesktopTrayShell::balloonsGoThroughTheNotificationService()

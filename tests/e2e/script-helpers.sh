@@ -94,3 +94,67 @@ kwin_minimize() {
         if (c.pid == $1 && c.normalWindow) c.minimized = true;
     });" >/dev/null
 }
+
+# --- GNOME Shell (desktop-session.sh --gnome) through org.gnome.Shell.Eval.
+# Runs the JavaScript expression $1 in the shell; prints its value, a string whose ';' become
+# line breaks.
+# Fails when the shell did not answer.
+gnome_run() {
+    local answer
+    answer=$(gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval "$1") && [[ "$answer" == "(true, "* ]] || return 1
+    sed -n "s/^(true, '\"\(.*\)\"')$/\1/p" <<<"$answer" | tr ';' '\n'
+}
+# Prints "minimized=<true|false> active=<true|false>" for each ordinary window of the process
+# $1 that the shell manages (nothing while it has none: hidden windows are not managed).
+gnome_windows() {
+    gnome_run "global.get_window_actors().map(a => a.meta_window).filter(w =>
+        w.get_pid() == $1 && w.get_window_type() == imports.gi.Meta.WindowType.NORMAL).map(w =>
+        'minimized=' + w.minimized + ' active=' + w.has_focus()).join(';')"
+}
+# Minimises the windows of the process $1 as the window's own minimise button does.
+gnome_minimize() {
+    gnome_run "global.get_window_actors().map(a => a.meta_window).filter(w =>
+        w.get_pid() == $1).forEach(w => w.minimize())" >/dev/null
+}
+# The extension shows an item (StatusNotifierItem) or, in its tray for X11 programs, a docked
+# icon. The JavaScript that picks the top bar's icons named $1 on show:
+gnome_icons_named() {
+    echo "Object.values(Main.panel.statusArea).filter(i => i && i.visible &&
+        ((i._indicator && i._indicator.id == '$1') || (i._icon && i._icon.wm_class == '$1')))"
+}
+# Prints what the top bar shows for the program named $1: "item" or "docked", one a line.
+gnome_tray_icons() {
+    gnome_run "$(gnome_icons_named "$1").map(i => i._indicator ? 'item' : 'docked').join(';')"
+}
+gnome_icon_shown() { [ -n "$(gnome_tray_icons "$1")" ]; }
+# What the extension does when the icon named $1 is clicked: an item is activated (for one
+# with no menu of its own, at a double click), a docked icon gets the click.
+gnome_click_icon() {
+    gnome_run "$(gnome_icons_named "$1").forEach(i => {
+        if (i._indicator) {
+            i._indicator.open(0, 0, global.get_current_time());
+            return;
+        }
+        const Clutter = imports.gi.Clutter;
+        const click = Clutter.Event.new(Clutter.EventType.BUTTON_RELEASE);
+        click.set_button(1);
+        click.set_time(global.get_current_time());
+        click.set_stage(global.stage);
+        click.set_source(i._icon);
+        i._icon.click(click);
+    })" >/dev/null
+}
+# Turns the AppIndicator extension on or off through the settings, as the Extensions app
+# does; the shell follows them on its own time.
+gnome_extension() { # enable|disable
+    local tray=ubuntu-appindicators@ubuntu.com
+    local others
+    others=$(gsettings get org.gnome.shell enabled-extensions |
+        tr -d "[]' " | tr , '\n' | grep -v -x -e "$tray" -e '' -e '@as' | sed "s/.*/'&'/" | paste -sd,)
+    if [ "$1" = enable ]; then
+        gsettings set org.gnome.shell enabled-extensions "[${others:+$others, }'$tray']"
+    else
+        gsettings set org.gnome.shell enabled-extensions "[$others]"
+    fi
+}

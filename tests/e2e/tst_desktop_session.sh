@@ -92,6 +92,26 @@ check "KWin's X display number is given back" x_display_given_back "$scratch/x-d
 check "another server's socket is left alone" test -S "/tmp/.X11-unix/X$foreign"
 rm -f "/tmp/.X11-unix/X$foreign"
 
+# GNOME Shell answers on the session bus, with its Xwayland, and leaves nothing behind: its
+# processes stopped, its X display's lock file gone.
+"$session_script" --gnome --appindicator -- bash -c '
+    pgrep -P "$PPID" >"$SCRATCH/started"
+    echo "${DISPLAY#:}" >"$SCRATCH/gnome-display"
+    ok() { "$@" >/dev/null 2>&1 && echo yes || echo no; }
+    {
+        echo "display $(ok xdpyinfo)"
+        echo "tray $(dbus-send --session --print-reply --dest=org.freedesktop.DBus / \
+            org.freedesktop.DBus.NameHasOwner string:org.kde.StatusNotifierWatcher | grep -c "boolean true")"
+    } >"$SCRATCH/seen"
+'
+check "GNOME Shell's Xwayland answers" grep -qx "display yes" "$scratch/seen"
+check "the AppIndicator extension's tray is up" grep -qx "tray 1" "$scratch/seen"
+for pid in $(cat "$scratch/started"); do
+    check "GNOME session process $pid is stopped" bash -c "! kill -0 $pid"
+done
+check "GNOME Shell's X display is given back" \
+    bash -c "! test -e /tmp/.X$(cat "$scratch/gnome-display")-lock"
+
 # Killed without a chance to clean up, the session is still taken down by its watchdog.
 for kind in --notifications --kwin; do
     rm -f "$scratch/session-dir" "$scratch/started"

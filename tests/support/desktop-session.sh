@@ -3,21 +3,27 @@
 # PulseAudio server whose default sink is a null sink named pingora_test (record what was
 # played from pingora_test.monitor), and optionally a window manager with a tray (icewm) and
 # a notification daemon (dunst); or, in place of Xvfb and icewm, the Wayland compositor KWin
-# run headless with Xwayland, as in a KDE Plasma session. Everything lives in a private runtime
+# run headless with Xwayland, as in a KDE Plasma session; or GNOME Shell run headless (its own
+# Xwayland, notifications and, when asked, the AppIndicator extension's tray). Everything lives in a private runtime
 # folder; on exit the script stops exactly the processes it started and removes the folder.
 # Services that the session bus starts on request (the accessibility bus, asked for by the
 # tests that read a program's captions) end with that bus.
 #
-# Usage: desktop-session.sh [--wm | --kwin] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
+# Usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
 #   --wm             start icewm and wait until its tray is ready
 #   --kwin           start KWin (Wayland, with Xwayland on a display number it reserves) and
 #                    wait until both displays and its D-Bus interface answer; its output,
 #                    with what its scripts print, goes to $PINGORA_SESSION_DIR/logs/kwin.log
+#   --gnome          start GNOME Shell (Wayland, with Xwayland on a display number of 1024 and
+#                    up) on a private system bus of its own, in unsafe mode so that
+#                    org.gnome.Shell.Eval answers; its output goes to logs/gnome-shell.log
+#   --appindicator   with --gnome: the AppIndicator extension (the tray) enabled at the start
 #   --notifications  start dunst and wait until it owns org.freedesktop.Notifications
 #   --screen         screen geometry (default 1024x768x24; KWin takes the width and height)
 #   --keep           keep the runtime folder (its logs/ explain a failed start)
 #
-# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY), DBUS_SESSION_BUS_ADDRESS,
+# The command sees DISPLAY (with --kwin also WAYLAND_DISPLAY; with --gnome also
+# WAYLAND_DISPLAY, XAUTHORITY and DBUS_SYSTEM_BUS_ADDRESS), DBUS_SESSION_BUS_ADDRESS,
 # PULSE_SERVER, PULSE_SINK, XDG_RUNTIME_DIR, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME,
 # XDG_STATE_HOME, HOME, TEMP and PINGORA_SESSION_DIR (the runtime folder) pointing into the
 # private session. The script exits with the command's exit code, or with 70 when the session
@@ -28,6 +34,8 @@ script_dir=$(cd "$(dirname "$0")" && pwd)
 
 want_wm=0
 want_kwin=0
+want_gnome=0
+want_appindicator=0
 want_notifications=0
 keep=0
 screen=1024x768x24
@@ -35,6 +43,8 @@ while [ $# -gt 0 ]; do
     case "$1" in
     --wm) want_wm=1 ;;
     --kwin) want_kwin=1 ;;
+    --gnome) want_gnome=1 ;;
+    --appindicator) want_appindicator=1 ;;
     --notifications) want_notifications=1 ;;
     --screen) screen="$2"; shift ;;
     --keep) keep=1 ;;
@@ -45,7 +55,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 if [ $# -eq 0 ]; then
-    echo "usage: desktop-session.sh [--wm | --kwin] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
+    echo "usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
     exit 64
 fi
 
@@ -75,6 +85,24 @@ release_x_display() {
     rm -f "/tmp/.X$number-lock"
 }
 
+# Ends GNOME Shell through its own quit, which removes its X sockets and lock files. Run
+# headless it crashes on its way out afterwards; that end is not reported.
+end_gnome_shell() {
+    local pid
+    read -r pid 2>/dev/null <"$session/gnome-shell" || return 0
+    # The watchdog was started before the bus was.
+    DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$session/bus-address") \
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+        --method org.gnome.Shell.Eval 'global.context.terminate()' >/dev/null 2>&1 || return 0
+    {
+        for _ in $(seq 100); do
+            kill -0 "$pid" || break
+            sleep 0.1
+        done
+        wait "$pid"
+    } 2>/dev/null
+}
+
 # Stops what this script started, newest first: a polite TERM, then KILL after 10 s.
 cleanup() {
     local rc=$?
@@ -85,6 +113,7 @@ cleanup() {
     fi
     local i pid
     release_x_display
+    end_gnome_shell
     for ((i = ${#started[@]} - 1; i >= 0; i--)); do
         pid=${started[i]}
         kill -TERM "$pid" 2>/dev/null || continue
@@ -151,6 +180,7 @@ wait_for() {
         wait "$nap"
     done
     release_x_display
+    end_gnome_shell
     while read -r pid; do kill -TERM "$pid" 2>/dev/null; done <"$pidfile"
     sleep 2
     while read -r pid; do kill -KILL "$pid" 2>/dev/null; done <"$pidfile"
@@ -198,6 +228,69 @@ if [ "$want_kwin" = 1 ]; then
     wait_for Xwayland "${started[-1]}" 60 xdpyinfo
     wait_for KWin "${started[-1]}" 60 dbus-send --session --print-reply --dest=org.kde.KWin \
         /Scripting org.freedesktop.DBus.Introspectable.Introspect
+elif [ "$want_gnome" = 1 ]; then
+    # The shell's login manager code dies without a system bus; a private one with no
+    # services will do.
+    cat >"$session/system-bus.conf" <<EOF
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=$session/runtime/system-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_type="method_call"/>
+    <allow send_type="signal"/>
+    <allow send_type="method_return"/>
+    <allow send_type="error"/>
+    <allow receive_type="method_call"/>
+    <allow receive_type="method_return"/>
+    <allow receive_type="signal"/>
+    <allow receive_type="error"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$session/system-bus.conf" --nofork --nopidfile \
+        </dev/null >"$session/logs/system-bus.log" 2>&1 &
+    remember $!
+    wait_for "the system bus" "${started[-1]}" 60 test -S "$session/runtime/system-bus"
+    export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$session/runtime/system-bus"
+    # Extensions: one that turns unsafe mode on, and the tray when asked for.
+    mkdir -p "$XDG_DATA_HOME/gnome-shell/extensions"
+    cp -r "$script_dir/gnome-shell-unsafe@pingora" "$XDG_DATA_HOME/gnome-shell/extensions/"
+    extensions="'gnome-shell-unsafe@pingora'"
+    [ "$want_appindicator" = 1 ] && extensions="$extensions, 'ubuntu-appindicators@ubuntu.com'"
+    gsettings set org.gnome.shell enabled-extensions "[$extensions]" &&
+        gsettings set org.gnome.shell disable-user-extensions false ||
+        fail "the shell's settings could not be written"
+    # Mutter needs the X socket folder in place, as X servers leave it.
+    mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix 2>/dev/null
+    # Mutter takes the X displays :0 and :1 unless it runs for a display manager, which moves
+    # them to :1024 and up, out of the way of other servers.
+    RUNNING_UNDER_GDM=1 XDG_SESSION_TYPE=wayland gnome-shell --headless --wayland \
+        --wayland-display wayland-pingora --virtual-monitor "${screen%x*}" \
+        </dev/null >"$session/logs/gnome-shell.log" 2>&1 &
+    remember $!
+    export WAYLAND_DISPLAY=wayland-pingora
+    wait_for "GNOME Shell" "${started[-1]}" 60 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY"
+    shell_env() {
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+            --method org.gnome.Shell.Eval "imports.gi.GLib.getenv('$1')" |
+            sed -n "s/^(true, '\"\\(.*\\)\"')$/\\1/p"
+    }
+    shell_x_display() { shell_env DISPLAY | grep -x ':[0-9]\+' >"$session/display"; }
+    wait_for "GNOME Shell" "${started[-1]}" 60 shell_x_display
+    echo "${started[-1]}" >"$session/gnome-shell"
+    export DISPLAY=$(cat "$session/display")
+    export XAUTHORITY=$(shell_env XAUTHORITY)
+    wait_for Xwayland "${started[-1]}" 60 xdpyinfo
+    # The shell starts in the overview, where no window has the focus: go to the desktop.
+    desktop_shown() {
+        gdbus call --session --dest org.gnome.Shell --object-path /org/gnome/Shell \
+            --method org.gnome.Shell.Eval 'Main.layoutManager._startingUp ||
+                (Main.overview.hide(), Main.overview.visible)' | grep -qx "(true, 'false')"
+    }
+    wait_for "GNOME Shell" "${started[-1]}" 60 desktop_shown
 else
     Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset \
         3>"$session/display" </dev/null >"$session/logs/xvfb.log" 2>&1 &
