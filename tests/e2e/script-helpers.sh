@@ -106,16 +106,6 @@ kwin_stack() {
             c.minimized + ' active=' + c.active);
     });"
 }
-# Makes the window of the program whose window class is $1 the active one, as a click on it
-# would; prints whether it is.
-kwin_activate_class() {
-    kwin_run "workspace.clientList().forEach(function (c) {
-        if (c.resourceClass == '$1') {
-            workspace.activeClient = c;
-            say('active=' + c.active);
-        }
-    });"
-}
 # Minimises the windows of the process $1 as the compositor's own minimise button does.
 kwin_minimize() {
     kwin_run "workspace.clientList().forEach(function (c) {
