@@ -4,6 +4,7 @@
 #include "core/WindowSystem.h"
 #include "desktop/cSysTray.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QTimer>
 
@@ -82,6 +83,17 @@ void Form1::Form_Resize()
 
 void Form1::cSysTray1_MouseUp(int Button, int /*Id*/)
 {
+    // A box that waits for an answer (a report, Help, a question, the file dialog) blocks the
+    // window until it is answered, so the box is what the user must reach. On Wayland a window
+    // shown now, or shown again as below, is a new window in front of the box, which stays
+    // tied to the old window or to none: the box would end up beneath, still blocking. So the
+    // click asks for the box alone; the window can be had once the box is answered.
+    QWidget* box = QApplication::activeModalWidget();
+    if (Button == kLeftButton && box && WindowSystem::nativeWayland()) {
+        box->raise();
+        box->activateWindow();
+        return;
+    }
     // A window hidden in the tray reads as minimised.
     bool minimised = isHidden() || (windowState() & Qt::WindowMinimized);
     if (Button == kLeftButton && !minimised && WindowSystem::nativeWayland() && !isActiveWindow()) {

@@ -147,6 +147,14 @@ class tst_TrayWindow : public QObject
         window.shell->setAvailable(false);
         QVERIFY(form.isVisible()); // on the taskbar, where it can be reached
         QVERIFY(form.windowState() & Qt::WindowMinimized);
+
+        // A window on the screen stays there when the tray goes away again.
+        form.setWindowState(Qt::WindowNoState);
+        window.shell->setAvailable(true);
+        window.shell->setAvailable(false);
+        QTest::qWait(50);
+        QVERIFY(form.isVisible());
+        QVERIFY(!(form.windowState() & Qt::WindowMinimized));
     }
 
     void withoutANotificationAreaTheWindowStaysReachable()

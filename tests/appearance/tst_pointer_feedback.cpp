@@ -131,6 +131,7 @@ class tst_PointerFeedback : public QObject
     void busyPointerStaysUntilDefaultIsRestored()
     {
         auto* ownedDialog = new QDialog(&form->window);
+        auto* closedWhileBusy = new QLineEdit(form->Frame2); // has a pointer of its own
         moveTo(form->PushButton6);
 
         pointer->setBusy();
@@ -155,6 +156,8 @@ class tst_PointerFeedback : public QObject
         }
         moveToBackground(&form->window);
         QCOMPARE(pointer->value(), int(PointerFeedback::Busy));
+        QCOMPARE(closedWhileBusy->cursor().shape(), Qt::WaitCursor);
+        delete closedWhileBusy;
 
         pointer->setDefault();
 

@@ -2,7 +2,7 @@
 # Real-desktop test of the tray on a KDE Plasma session's compositor, run inside
 # desktop-session.sh --kwin --notifications (KWin with Xwayland, a StatusNotifier host for the
 # tray as Plasma's panel has):
-#   kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray own|wayland
+#   kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray|modal own|wayland
 # "own" starts the program as a user does, with both a Wayland and an X display in its
 # environment: it chooses X11, where the compositor's minimise is seen. "wayland" forces
 # native Wayland (QT_QPA_PLATFORM=wayland), where it is not.
@@ -13,11 +13,16 @@
 #                 and no window; a click on the icon shows it.
 #   late-tray     started hidden before the panel: the window waits (through X11 minimised on
 #                 the taskbar); the panel comes up, then a click on the icon brings it back.
+#   modal         an error report is up on the window (a beep whose history line cannot be
+#                 written): a click on the icon leaves the report in front of the same window,
+#                 the active one. Through X11 the window goes to the tray first, and the click
+#                 brings it back with the report in front.
+# In the other flows a right click on the icon changes nothing.
 # Every item says Id and Title "Pingora", as the desktop entry names the program. What is on
 # the screen is read from KWin itself, through its scripting interface.
 set -u
 
-usage="usage: kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray own|wayland"
+usage="usage: kwin-tray.sh <pingora program> <sni-host program> minimise|start-hidden|late-tray|modal own|wayland"
 program=${1:?$usage}
 sni_host=${2:?$usage}
 flow=${3:?$usage}
@@ -38,6 +43,11 @@ minimise) printf '[Pingora]\nStartStopState=Off\n' >"$work/config/Wrenfield.ini"
 start-hidden | late-tray)
     printf '[Pingora]\nStartStopState=Off\nWindows Startup=On\nMinimized=On\n' \
         >"$work/config/Wrenfield.ini"
+    ;;
+modal)
+    # A beep every 5 seconds, and a folder where its history line belongs.
+    printf '[Pingora]\nStartStopState=On\nOftenIndex=2\n' >"$work/config/Wrenfield.ini"
+    mkdir -p "$work/temp/Pingora.txt"
     ;;
 *) fail "$usage" ;;
 esac
@@ -72,6 +82,14 @@ windows() { kwin_windows "$program_pid"; }
 shown() { windows | grep -q 'minimized=false'; }
 in_front() { windows | grep -q 'minimized=false active=true'; }
 minimised() { windows | grep -q 'minimized=true'; }
+# The report on top of the program's windows and active, the window not minimised.
+report_in_front() {
+    local stack
+    stack=$(kwin_stack "$program_pid") || return 1
+    echo "$stack" | grep -q ' window minimized=false ' &&
+        echo "$stack" | tail -n 1 | grep -q ' box minimized=false active=true'
+}
+window_id() { kwin_stack "$program_pid" | sed -n 's/ window .*//p'; }
 hidden() {
     local seen
     seen=$(windows) && [ -z "$seen" ]
@@ -121,7 +139,37 @@ late-tray)
         pass "the tray came up and the window went there"
     fi
     ;;
+modal)
+    wait_until 30 shown || fail "no window"
+    check_platform
+    icon_is_there
+    wait_until 30 report_in_front ||
+        fail "the error report did not come up in front of the window:" $(kwin_stack "$program_pid")
+    window=$(window_id)
+    if [ "$platform" = own ]; then
+        # The first minimise takes the window, and its report with it, to the tray.
+        kwin_minimize "$program_pid"
+        wait_until 20 hidden || fail "the compositor's minimise did not send the window to the tray"
+        window=
+    fi
+    activate_item "$work/items" || fail "the item did not take the host's activation"
+    sleep 1
+    wait_until 20 report_in_front ||
+        fail "after a click on the icon the report is not in front:" $(kwin_stack "$program_pid")
+    [ -z "$window" ] || [ "$(window_id)" = "$window" ] ||
+        fail "a click on the icon made the window anew"
+    sleep 1
+    report_in_front || fail "the report did not stay in front"
+    pass "a click on the icon brought the report in front of its window"
+    exit 0
+    ;;
 esac
+
+before=$(windows)
+right_click_item "$work/items" || fail "the item did not take the host's right click"
+sleep 1
+[ "$(windows)" = "$before" ] || fail "a right click on the icon changed the window: $(windows)"
+pass "a right click on the icon changed nothing"
 
 activate_item "$work/items" || fail "the item did not take the host's activation"
 wait_until 20 in_front || fail "a click on the tray icon did not bring the window back in front"

@@ -50,6 +50,13 @@ item_property() {
         --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem "$2" |
         sed -n "s/^(<'\(.*\)'>,)$/\1/p"
 }
+# The call a panel makes for a right click on the icon.
+right_click_item() {
+    local service path
+    read -r service path <"$1"
+    gdbus call --session --dest "$service" --object-path "$path" \
+        --method org.kde.StatusNotifierItem.ContextMenu 0 0 >/dev/null
+}
 # The call a panel makes when the icon is clicked.
 activate_item() {
     local service path
@@ -86,6 +93,17 @@ kwin_windows() {
     kwin_run "workspace.clientList().forEach(function (c) {
         if (c.pid == $1 && c.normalWindow)
             say('minimized=' + c.minimized + ' active=' + c.active);
+    });"
+}
+# Prints "<id> window|box minimized=<true|false> active=<true|false>" for each window of the
+# process $1 that KWin manages, its boxes (windows kept above another) included, bottom of
+# the stack first.
+kwin_stack() {
+    kwin_run "workspace.clientList().filter(function (c) {
+        return c.pid == $1 && (c.normalWindow || c.dialog);
+    }).sort(function (a, b) { return a.stackingOrder - b.stackingOrder; }).forEach(function (c) {
+        say(c.internalId + ' ' + (c.transient ? 'box' : 'window') + ' minimized=' +
+            c.minimized + ' active=' + c.active);
     });"
 }
 # Minimises the windows of the process $1 as the compositor's own minimise button does.
