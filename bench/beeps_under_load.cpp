@@ -20,6 +20,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -103,6 +104,14 @@ int main(int argc, char** argv)
         std::vector<Clock::time_point> calls;
         double load = 0;
         {
+            // paplay is started by a shell of its own, told by a line: a fork of this process
+            // every second would stall the player's threads while their memory is copied.
+            QProcess launcher;
+            launcher.start("sh", {"-c", QStringLiteral("while read -r file; do paplay "
+                                                       "--device=%1 \"$file\" & done")
+                                            .arg(kReferenceSink)});
+            launcher.waitForStarted();
+            const QByteArray line = QFile::encodeName(path) + '\n';
             BusyLoops busy(options.value("busy").toInt());
             QEventLoop loop;
             QTimer timer;
@@ -119,11 +128,12 @@ int main(int argc, char** argv)
                 mediaPlayer.setLoop(false);
                 mediaPlayer.close();
                 mediaPlayer.setUrl(path);
-                QProcess::startDetached("paplay",
-                                        {"--device=" + QLatin1String(kReferenceSink), path});
+                launcher.write(line);
             });
             timer.start();
             loop.exec();
+            launcher.closeWriteChannel();
+            launcher.waitForFinished(5000);
         }
         const auto mine = BeepCount::count(player, calls);
         const auto theirs = BeepCount::count(reference, calls);
