@@ -104,6 +104,8 @@ int main(int argc, char** argv)
         std::vector<Clock::time_point> calls;
         double load = 0;
         {
+            // First, so that the loops hold no end of the launcher's pipe.
+            BusyLoops busy(options.value("busy").toInt());
             // paplay is started by a shell of its own, told by a line: a fork of this process
             // every second would stall the player's threads while their memory is copied.
             QProcess launcher;
@@ -112,7 +114,6 @@ int main(int argc, char** argv)
                                             .arg(kReferenceSink)});
             launcher.waitForStarted();
             const QByteArray line = QFile::encodeName(path) + '\n';
-            BusyLoops busy(options.value("busy").toInt());
             QEventLoop loop;
             QTimer timer;
             timer.setTimerType(Qt::PreciseTimer);
