@@ -22,6 +22,7 @@ fi
 targets=(pingora minimal_window history_append desktop_bench tone-onsets)
 # Benchmarks that live beside these ones, when present.
 [[ -f "$root/bench/sound_latency.cpp" ]] && targets+=(sound_latency)
+[[ -f "$root/bench/beeps_under_load.cpp" ]] && targets+=(beeps_under_load pingora-sound)
 [[ -f "$root/bench/history_copy.cpp" ]] && targets+=(history_copy)
 cmake --build "$build" -j2 --target "${targets[@]}"
 
@@ -37,6 +38,15 @@ if [[ -x "$build/bench/sound_latency" ]]; then
     echo
     echo "### sound_latency: the media player's call to the first sample at the sound server"
     LD_LIBRARY_PATH="$build/pingora/sound" "$session" -- "$build/bench/sound_latency"
+fi
+if [[ -x "$build/bench/beeps_under_load" ]]; then
+    for server in pulseaudio pipewire; do
+        echo
+        echo "### beeps_under_load on $server: two minutes of beeps a format on a busy machine"
+        option=
+        [[ $server == pipewire ]] && option=--pipewire
+        LD_LIBRARY_PATH="$build/pingora/sound" "$session" $option -- "$build/bench/beeps_under_load"
+    done
 fi
 if [[ -x "$build/bench/history_copy" ]]; then
     echo

@@ -16,6 +16,8 @@ packages=(
     # validators, the accessibility bus that the tests read captions from, Python for small X
     # queries
     xvfb xauth dbus dbus-x11 icewm trayer dunst pulseaudio sox xdotool xclip x11-utils imagemagick
+    # the same sound tests on PipeWire, the sound server most desktops run today
+    pipewire pipewire-pulse wireplumber
     desktop-file-utils appstream lintian dpkg-dev file at-spi2-core python3
     # real-desktop tests on a Wayland compositor: KWin run headless with Xwayland, and Qt's
     # Wayland platform so that the program can be run natively on it

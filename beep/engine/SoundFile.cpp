@@ -12,8 +12,13 @@
 
 namespace {
 
+qint64 nanoseconds(const timespec& time)
+{
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
 // Opens without blocking (a FIFO would wait for a writer) and makes sure it is a plain file.
-int openRegularFile(const QString& path, QString* whyNot)
+int openRegularFile(const QString& path, QString* whyNot, FileIdentity* identity)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -28,6 +33,8 @@ int openRegularFile(const QString& path, QString* whyNot)
         ::close(fd);
         return -1;
     }
+    *identity = {status.st_dev, status.st_ino, status.st_size, nanoseconds(status.st_mtim),
+                 nanoseconds(status.st_ctim)};
     return fd;
 }
 
@@ -44,6 +51,7 @@ class SndfileDecoder final : public SoundFile
     {
         m_sampleRate = info.samplerate;
         m_channels = info.channels;
+        m_frames = info.frames;
     }
     ~SndfileDecoder() override { sf_close(m_file); }
 
@@ -66,6 +74,7 @@ class WavPackDecoder final : public SoundFile
     {
         m_sampleRate = static_cast<int>(WavpackGetSampleRate(context));
         m_channels = WavpackGetNumChannels(context);
+        m_frames = WavpackGetNumSamples64(context);
         m_float = (WavpackGetMode(context) & MODE_FLOAT) != 0;
         m_scale = 1.0f / static_cast<float>(1u << (8 * WavpackGetBytesPerSample(context) - 1));
     }
@@ -120,9 +129,19 @@ std::unique_ptr<SoundFile> openWavPack(int fd)
 
 } // namespace
 
+FileIdentity SoundFile::identify(const QString& path)
+{
+    QString whyNot;
+    FileIdentity identity;
+    if (const int fd = openRegularFile(path, &whyNot, &identity); fd >= 0)
+        ::close(fd);
+    return identity;
+}
+
 std::unique_ptr<SoundFile> SoundFile::open(const QString& path, QString* whyNot)
 {
-    const int fd = openRegularFile(path, whyNot);
+    FileIdentity identity;
+    const int fd = openRegularFile(path, whyNot, &identity);
     if (fd < 0)
         return nullptr;
     std::unique_ptr<SoundFile> decoder;
@@ -140,5 +159,7 @@ std::unique_ptr<SoundFile> SoundFile::open(const QString& path, QString* whyNot)
     }
     if (!decoder)
         *whyNot = QStringLiteral("%1 holds no sound that can be played").arg(path);
+    else
+        decoder->m_identity = identity;
     return decoder;
 }

@@ -3,6 +3,20 @@
 #include <QString>
 #include <QtGlobal>
 #include <memory>
+#include <sys/types.h>
+
+/// Which file a path led to, and in which state: the same identity means the same content, as
+/// far as the file system tells (a rewrite within its time stamps' resolution passes unseen).
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
 
 /// A sound file decoded to 32-bit floating-point samples (interleaved, full scale ±1), read
 /// piece by piece as the sound server takes them.
@@ -22,9 +36,19 @@ class SoundFile
     /// opened or holds no sound that can be decoded. Special files (FIFOs, devices, folders)
     /// are refused without waiting on them.
     static std::unique_ptr<SoundFile> open(const QString& path, QString* whyNot);
+    /// The identity of the file at \a path now, as open() would see it; a default one if it
+    /// cannot be opened or is not a plain file.
+    static FileIdentity identify(const QString& path);
 
     int sampleRate() const { return m_sampleRate; }
     int channels() const { return m_channels; }
+    /// The length in frames that the file's header gives; -1 if unknown. The decoder may
+    /// deliver fewer (a truncated file) or, for estimates, more.
+    qint64 frames() const { return m_frames; }
+    /// The file as it was opened.
+    const FileIdentity& identity() const { return m_identity; }
+    /// True for a sound held whole in memory: it can be handed to the server in one go.
+    virtual bool isWhole() const { return false; }
 
     /// Decodes up to \a frames frames into \a samples; returns how many it decoded, 0 at the
     /// end of the sound or when the rest cannot be decoded.
@@ -35,4 +59,6 @@ class SoundFile
   protected:
     int m_sampleRate = 0;
     int m_channels = 0;
+    qint64 m_frames = -1;
+    FileIdentity m_identity;
 };

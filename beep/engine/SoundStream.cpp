@@ -3,15 +3,17 @@
 #include "beep/engine/SoundFile.h"
 #include "beep/engine/SoundServer.h"
 
+#include <algorithm>
 #include <pulse/context.h>
 #include <pulse/proplist.h>
 #include <pulse/stream.h>
 
 namespace {
 
-// How much sound the server holds ahead: enough that a busy machine never starves the
-// stream, little enough that a beep starts at once.
-constexpr pa_usec_t kTargetBufferUsec = 100'000;
+// How much of a sound read piece by piece the server holds ahead, as paplay does: a busy
+// machine may keep this side from refilling it for a long while (tenths of a second) without
+// a gap in the sound. A sound held whole is handed over whole instead.
+constexpr pa_usec_t kStreamedAheadUsec = 2'000'000;
 
 void done(pa_operation* operation)
 {
@@ -104,14 +106,18 @@ bool SoundStream::start()
 {
     if (!m_stream)
         return false;
-    pa_sample_spec spec = *pa_stream_get_sample_spec(m_stream);
+    const pa_sample_spec spec = *pa_stream_get_sample_spec(m_stream);
+    m_aheadBytes = m_file->isWhole() ? static_cast<size_t>(m_file->frames()) * m_frameBytes
+                                     : pa_usec_to_bytes(kStreamedAheadUsec, &spec);
+    // Playback begins once the server holds all of it (prebuf defaults to tlength); the server
+    // caps what it cannot hold.
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<uint32_t>(-1);
-    buffer.tlength = static_cast<uint32_t>(pa_usec_to_bytes(kTargetBufferUsec, &spec));
+    buffer.tlength = static_cast<uint32_t>(m_aheadBytes);
     buffer.prebuf = static_cast<uint32_t>(-1);
     buffer.minreq = static_cast<uint32_t>(-1);
     buffer.fragsize = static_cast<uint32_t>(-1);
-    return pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_ADJUST_LATENCY, nullptr,
+    return pa_stream_connect_playback(m_stream, nullptr, &buffer, PA_STREAM_NOFLAGS, nullptr,
                                       nullptr) == 0;
 }
 
@@ -135,12 +141,20 @@ void SoundStream::onDrained(pa_stream*, int, void* self)
 
 void SoundStream::fill(size_t bytes)
 {
+    // The first time, all that the server is to hold ahead, even if it asks for less, as far
+    // as it can hold it.
+    const bool first = m_aheadBytes > 0;
+    if (first) {
+        const pa_buffer_attr* held = pa_stream_get_buffer_attr(m_stream);
+        bytes = std::max(bytes, held ? std::min<size_t>(m_aheadBytes, held->maxlength) : 0);
+        m_aheadBytes = 0;
+    }
     while (!m_ended && bytes >= m_frameBytes) {
         void* buffer = nullptr;
         size_t room = bytes;
         if (pa_stream_begin_write(m_stream, &buffer, &room) < 0 || room < m_frameBytes) {
             leaveServer();
-            return;
+            break;
         }
         const qint64 frames = m_file->read(static_cast<float*>(buffer), room / m_frameBytes);
         if (frames == 0) {
@@ -150,13 +164,16 @@ void SoundStream::fill(size_t bytes)
                 continue;
             }
             endOfSound();
-            return;
+            break;
         }
         const size_t written = static_cast<size_t>(frames) * m_frameBytes;
         pa_stream_write(m_stream, buffer, written, nullptr, 0, PA_SEEK_RELATIVE);
         m_readSinceRewind = true;
         bytes -= std::min(bytes, written);
     }
+    // Playing at once: the server's start threshold may lie a little beyond a short sound.
+    if (first && !m_ended)
+        done(pa_stream_trigger(m_stream, nullptr, nullptr));
 }
 
 void SoundStream::endOfSound()

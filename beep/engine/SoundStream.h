@@ -10,7 +10,9 @@ struct pa_operation;
 struct pa_stream;
 
 /// One sound being played: a playback stream on the sound server, filled from a sound file
-/// on libpulse's thread as the server asks for more.
+/// on libpulse's thread as the server asks for more. A sound held whole (SoundFile::isWhole)
+/// goes to the server in one go as soon as the stream is made; any other keeps two seconds
+/// ahead at the server.
 ///
 /// The stream is this object's own: create, start and destroy it with the server locked.
 /// The destructor takes every callback and pending operation back from libpulse, so nothing
@@ -45,6 +47,8 @@ class SoundStream
     pa_stream* m_stream = nullptr;
     pa_operation* m_drain = nullptr;
     size_t m_frameBytes = 0;
+    // What the first fill writes, whatever the server asks for.
+    size_t m_aheadBytes = 0;
     bool m_readSinceRewind = false;
     bool m_ended = false;
 };

@@ -1,12 +1,14 @@
 // Decoding sound files for the media player: WAV samples arrive with their values intact,
 // compressed formats decode in full, odd and broken files are read as far as they go, and
-// special files are refused without waiting.
+// special files are refused without waiting. Short sounds are held whole in memory with the
+// same samples; long ones are left to be read piece by piece.
 
 #include "EncodedTones.h"
 #include "TestFiles.h"
 #include "ToneWav.h"
 #include "WavBytes.h"
 #include "beep/engine/SoundFile.h"
+#include "beep/engine/WholeSound.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -36,6 +38,14 @@ template <typename T> QByteArray bytesOf(std::initializer_list<T> values)
     for (T v : values)
         out.append(reinterpret_cast<const char*>(&v), sizeof v);
     return out;
+}
+
+// The sound at \a path, held whole.
+std::unique_ptr<WholeSound> wholeSound(const QString& path)
+{
+    QString whyNot;
+    auto file = SoundFile::open(path, &whyNot);
+    return file ? WholeSound::decode(*file) : nullptr;
 }
 
 int openDescriptors()
@@ -100,9 +110,14 @@ class tst_SoundFile : public QObject
         QFETCH(QByteArray, wav);
         QFETCH(std::vector<float>, expected);
         QString whyNot;
-        auto file = SoundFile::open(writeFile(wav), &whyNot);
+        const QString path = writeFile(wav);
+        auto file = SoundFile::open(path, &whyNot);
         QVERIFY2(file, qPrintable(whyNot));
         QCOMPARE(readAll(*file), expected);
+        auto whole = wholeSound(path);
+        QVERIFY(whole);
+        QCOMPARE(whole->frames() * whole->channels(), qint64(expected.size()));
+        QCOMPARE(readAll(*whole), expected);
     }
 
     void truncatedFilePlaysWhatIsThere()
@@ -119,6 +134,10 @@ class tst_SoundFile : public QObject
         const auto all = readAll(*file);
         QCOMPARE(all.size(), 10u);
         QCOMPARE(all.back(), 10 * 1024 / 32768.0f);
+        QVERIFY(file->rewind());
+        auto whole = WholeSound::decode(*file);
+        QVERIFY(whole);
+        QCOMPARE(whole->frames(), 10);
     }
 
     void rewindStartsAgain()
@@ -131,6 +150,62 @@ class tst_SoundFile : public QObject
         QCOMPARE(first.size(), 3u);
         QVERIFY(file->rewind());
         QCOMPARE(readAll(*file), first);
+        // A sound held whole, and each copy of it, starts again too.
+        QVERIFY(file->rewind());
+        auto whole = WholeSound::decode(*file);
+        QVERIFY(whole);
+        QCOMPARE(readAll(*whole), first);
+        QVERIFY(whole->rewind());
+        QCOMPARE(readAll(*whole), first);
+        QCOMPARE(readAll(*whole->copy()), first);
+    }
+
+    // Up to what the sound server holds for one stream, a sound is held whole; a longer one
+    // is left at its start, to be read piece by piece.
+    void onlyShortSoundsAreHeldWhole_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<qint64>("frames");
+        QTest::addColumn<bool>("whole");
+        const qint64 most = WholeSound::kMaxBytes / 4;
+        QTest::newRow("longest mono") << 1 << most << true;
+        QTest::newRow("longer mono") << 1 << most + 1 << false;
+        QTest::newRow("longest stereo") << 2 << most / 2 << true;
+        QTest::newRow("longer stereo") << 2 << most / 2 + 1 << false;
+    }
+
+    void onlyShortSoundsAreHeldWhole()
+    {
+        QFETCH(int, channels);
+        QFETCH(qint64, frames);
+        QFETCH(bool, whole);
+        QByteArray samples(frames * channels * 2, 0);
+        samples[0] = 0x40; // the first sample differs from the rest
+        const auto wav = riff(fmt(1, channels, 8000, 16, 2 * channels) + chunk("data", samples));
+        QString whyNot;
+        auto file = SoundFile::open(writeFile(wav), &whyNot);
+        QVERIFY2(file, qPrintable(whyNot));
+        auto held = WholeSound::decode(*file);
+        QCOMPARE(bool(held), whole);
+        std::vector<float> first(channels);
+        QCOMPARE((held ? *held : *file).read(first.data(), 1), 1);
+        QCOMPARE(first[0], 64 / 32768.0f);
+    }
+
+    // The same file unchanged has the same identity; a changed, replaced or missing one not.
+    void identityTellsAChangedFile()
+    {
+        const QString path = writeFile(riff(fmt(1, 1, 8000, 16, 2) + chunk("data", "abcd")));
+        QString whyNot;
+        auto file = SoundFile::open(path, &whyNot);
+        QVERIFY(file);
+        const FileIdentity opened = file->identity();
+        QCOMPARE(SoundFile::identify(path), opened);
+        writeFile(riff(fmt(1, 1, 8000, 16, 2) + chunk("data", "abcdef")));
+        QVERIFY(SoundFile::identify(path) != opened);
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(SoundFile::identify(path), FileIdentity{});
+        QCOMPARE(SoundFile::identify(m_dir.path()), FileIdentity{});
     }
 
     // Each file is made from a WAV tone by an encoder; it must decode to the whole tone.
@@ -150,6 +225,10 @@ class tst_SoundFile : public QObject
         auto file = SoundFile::open(out, &whyNot);
         QVERIFY2(file, qPrintable(whyNot));
         const auto samples = readAll(*file);
+        // A beep in any format is held whole, with all of its samples.
+        auto whole = wholeSound(out);
+        QVERIFY(whole);
+        QCOMPARE(readAll(*whole), samples);
         const double seconds = double(samples.size()) / file->channels() / file->sampleRate();
         // Encoders may pad with a little silence (MP3, Opus), never cut.
         QVERIFY2(seconds >= 0.29 && seconds <= 0.36, qPrintable(QString::number(seconds)));

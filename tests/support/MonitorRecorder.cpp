@@ -1,12 +1,35 @@
 #include "MonitorRecorder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace {
+
+// How long parec may let the sound sit in the server before it takes it. Short, so that
+// blocks arrive soon after the server renders them; but on PipeWire a capture's latency sets
+// the cycle of the whole graph, and a cycle of a millisecond loses sound on a busy machine,
+// in the recording and in what is played.
+int captureLatencyMs()
+{
+    FILE* info = popen("pactl info 2>/dev/null", "r");
+    if (!info)
+        return 1;
+    char line[256];
+    bool pipeWire = false;
+    while (std::fgets(line, sizeof line, info))
+        pipeWire = pipeWire || std::strstr(line, "PipeWire");
+    pclose(info);
+    return pipeWire ? 20 : 1;
+}
+
+} // namespace
 
 MonitorRecorder::MonitorRecorder(std::string device) : m_device(std::move(device))
 {
@@ -26,6 +49,7 @@ bool MonitorRecorder::start(std::string* error, std::chrono::milliseconds timeou
     }
     const std::string deviceArg = "--device=" + m_device;
     const std::string rateArg = "--rate=" + std::to_string(kRate);
+    const std::string latencyArg = "--latency-msec=" + std::to_string(captureLatencyMs());
     const pid_t parent = getpid();
     m_pid = fork();
     if (m_pid < 0) {
@@ -40,9 +64,8 @@ bool MonitorRecorder::start(std::string* error, std::chrono::milliseconds timeou
         if (getppid() != parent)
             _exit(127);
         dup2(fds[1], STDOUT_FILENO);
-        // A short fragment makes blocks arrive soon after the server renders them.
         execlp("parec", "parec", "--raw", "--format=s16le", "--channels=1", rateArg.c_str(),
-               "--latency-msec=1", deviceArg.c_str(), static_cast<char*>(nullptr));
+               latencyArg.c_str(), deviceArg.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -107,9 +130,7 @@ void MonitorRecorder::readLoop(int fd)
         }
         const auto recorded = std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(static_cast<double>(m_samples.size()) / kRate));
-        const auto bound = arrival.time_since_epoch() - recorded;
-        if (bound < m_offset)
-            m_offset = bound;
+        m_blocks.push_back({m_samples.size(), arrival.time_since_epoch() - recorded});
     }
     close(fd);
     std::lock_guard lock(m_mutex);
@@ -130,8 +151,17 @@ std::size_t MonitorRecorder::sampleCount() const
 
 MonitorRecorder::Clock::time_point MonitorRecorder::timeOf(std::size_t index) const
 {
+    constexpr std::size_t kWindow = kRate;
     std::lock_guard lock(m_mutex);
+    const auto first =
+        std::lower_bound(m_blocks.begin(), m_blocks.end(), index > kWindow ? index - kWindow : 0,
+                         [](const Block& block, std::size_t at) { return block.end < at; });
+    Clock::duration start = Clock::duration::max();
+    for (auto block = first; block != m_blocks.end() && block->end <= index + kWindow; ++block)
+        start = std::min(start, block->start);
+    if (start == Clock::duration::max() && !m_blocks.empty())
+        start = m_blocks.back().start;
     const auto at = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(static_cast<double>(index) / kRate));
-    return Clock::time_point(m_offset + at);
+    return Clock::time_point(start + at);
 }

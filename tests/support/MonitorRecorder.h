@@ -15,7 +15,8 @@
 /// The time base is the earliest arrival seen: for every block read, its arrival time minus
 /// the duration recorded so far bounds the recording's start from above, and the smallest
 /// bound is the one with the least transport delay. The server renders with its own clock,
-/// so that offset holds for the whole recording.
+/// which may fall behind the real one (PipeWire's timer on a busy machine), so the bound is
+/// taken among the blocks within a second of the sample timed.
 class MonitorRecorder
 {
   public:
@@ -48,6 +49,12 @@ class MonitorRecorder
     std::thread m_reader;
     mutable std::mutex m_mutex;
     std::vector<std::int16_t> m_samples;
-    Clock::duration m_offset = Clock::duration::max();
+    // For each block read: the bound it gives, and the samples recorded with it.
+    struct Block
+    {
+        std::size_t end;
+        Clock::duration start;
+    };
+    std::vector<Block> m_blocks;
     bool m_ended = false;
 };

@@ -7,9 +7,13 @@
 # Xwayland, notifications and, when asked, the AppIndicator extension's tray). Everything lives in a private runtime
 # folder; on exit the script stops exactly the processes it started and removes the folder.
 # Services that the session bus starts on request (the accessibility bus, asked for by the
-# tests that read a program's captions) end with that bus.
+# tests that read a program's captions) end with that bus. With --pipewire the sound server is
+# PipeWire in PulseAudio's place, as on most desktops today: pipewire, WirePlumber (without its
+# ALSA, BlueZ and camera monitors, so that it finds no hardware) and pipewire-pulse, with the
+# same null sink.
 #
-# Usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]
+# Usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--pipewire]
+#                          [--screen WxHxD] [--keep] [--] command [args...]
 #   --wm             start icewm and wait until its tray is ready
 #   --kwin           start KWin (Wayland, with Xwayland on a display number it reserves) and
 #                    wait until both displays and its D-Bus interface answer; its output,
@@ -19,6 +23,7 @@
 #                    org.gnome.Shell.Eval answers; its output goes to logs/gnome-shell.log
 #   --appindicator   with --gnome: the AppIndicator extension (the tray) enabled at the start
 #   --notifications  start dunst and wait until it owns org.freedesktop.Notifications
+#   --pipewire       PipeWire with pipewire-pulse and WirePlumber in place of PulseAudio
 #   --screen         screen geometry (default 1024x768x24; KWin takes the width and height)
 #   --keep           keep the runtime folder (its logs/ explain a failed start)
 #
@@ -37,6 +42,7 @@ want_kwin=0
 want_gnome=0
 want_appindicator=0
 want_notifications=0
+want_pipewire=0
 keep=0
 screen=1024x768x24
 while [ $# -gt 0 ]; do
@@ -46,6 +52,7 @@ while [ $# -gt 0 ]; do
     --gnome) want_gnome=1 ;;
     --appindicator) want_appindicator=1 ;;
     --notifications) want_notifications=1 ;;
+    --pipewire) want_pipewire=1 ;;
     --screen) screen="$2"; shift ;;
     --keep) keep=1 ;;
     --) shift; break ;;
@@ -55,7 +62,7 @@ while [ $# -gt 0 ]; do
     shift
 done
 if [ $# -eq 0 ]; then
-    echo "usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--screen WxHxD] [--keep] [--] command [args...]" >&2
+    echo "usage: desktop-session.sh [--wm | --kwin | --gnome [--appindicator]] [--notifications] [--pipewire] [--screen WxHxD] [--keep] [--] command [args...]" >&2
     exit 64
 fi
 
@@ -300,28 +307,52 @@ else
     wait_for Xvfb "${started[-1]}" 60 xdpyinfo
 fi
 
-# --- PulseAudio with a null sink as default. Clients never autospawn another server.
+# --- The sound server with a null sink as default. Clients never autospawn another server.
 mkdir -p "$session/runtime/pulse"
 chmod 700 "$session/runtime/pulse"
-cat >"$session/pulse-client.conf" <<EOF
-autospawn = no
-EOF
-cat >"$session/pulse-session.pa" <<EOF
+echo "autospawn = no" >"$session/pulse-client.conf"
+export PULSE_CLIENTCONFIG="$session/pulse-client.conf"
+export PULSE_SERVER="unix:$session/runtime/pulse/native"
+export PULSE_SINK=pingora_test
+sink_ready() { pactl list short sinks 2>/dev/null | grep -q pingora_test; }
+default_sink() { pactl set-default-sink pingora_test && pactl info | grep -q "Default Sink: pingora_test"; }
+if [ "$want_pipewire" = 1 ]; then
+    # PipeWire and pipewire-pulse put their sockets in XDG_RUNTIME_DIR. WirePlumber reads
+    # these files after its own and so finds no device to manage.
+    mkdir -p "$XDG_CONFIG_HOME/wireplumber/main.lua.d" "$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d"
+    printf '%s\n' "alsa_monitor.enabled = false" "v4l2_monitor.enabled = false" \
+        "libcamera_monitor.enabled = false" \
+        >"$XDG_CONFIG_HOME/wireplumber/main.lua.d/51-no-devices.lua"
+    echo "bluez_monitor.enabled = false" \
+        >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/51-no-devices.lua"
+    pipewire </dev/null >"$session/logs/pipewire.log" 2>&1 &
+    remember $!
+    wait_for pipewire "${started[-1]}" 60 test -S "$XDG_RUNTIME_DIR/pipewire-0"
+    wireplumber </dev/null >"$session/logs/wireplumber.log" 2>&1 &
+    remember $!
+    pipewire-pulse </dev/null >"$session/logs/pipewire-pulse.log" 2>&1 &
+    remember $!
+    wait_for pipewire-pulse "${started[-1]}" 60 pactl info
+    pactl load-module module-null-sink sink_name=pingora_test \
+        sink_properties=device.description=pingora_test >/dev/null ||
+        fail "pipewire-pulse made no null sink"
+    wait_for pipewire-pulse "${started[-1]}" 60 sink_ready
+    # WirePlumber keeps the default sink, once it is up.
+    wait_for wireplumber "${started[-2]}" 60 default_sink
+else
+    cat >"$session/pulse-session.pa" <<EOF
 load-module module-native-protocol-unix socket=$session/runtime/pulse/native auth-anonymous=1
 load-module module-null-sink sink_name=pingora_test sink_properties=device.description=pingora_test
 set-default-sink pingora_test
 set-default-source pingora_test.monitor
 EOF
-export PULSE_CLIENTCONFIG="$session/pulse-client.conf"
-PULSE_RUNTIME_PATH="$session/runtime/pulse" PULSE_STATE_PATH="$session/state/pulse" \
-    pulseaudio -n -F "$session/pulse-session.pa" --daemonize=no --exit-idle-time=-1 \
-    --use-pid-file=no --system=no --log-target=stderr \
-    </dev/null >"$session/logs/pulseaudio.log" 2>&1 &
-remember $!
-export PULSE_SERVER="unix:$session/runtime/pulse/native"
-export PULSE_SINK=pingora_test
-sink_ready() { pactl list short sinks 2>/dev/null | grep -q pingora_test; }
-wait_for pulseaudio "${started[-1]}" 60 sink_ready
+    PULSE_RUNTIME_PATH="$session/runtime/pulse" PULSE_STATE_PATH="$session/state/pulse" \
+        pulseaudio -n -F "$session/pulse-session.pa" --daemonize=no --exit-idle-time=-1 \
+        --use-pid-file=no --system=no --log-target=stderr \
+        </dev/null >"$session/logs/pulseaudio.log" 2>&1 &
+    remember $!
+    wait_for pulseaudio "${started[-1]}" 60 sink_ready
+fi
 
 # --- Window manager with a tray: ready once it owns the tray selection of screen 0.
 tray_owned() {
