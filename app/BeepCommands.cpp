@@ -36,6 +36,7 @@ void Form1::PushButton5_Click()
         trap.run(114, [&] { Timer1->setInterval(0); });
         trap.run(116, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOff); });
     }
+    prepareSoundIfNear(); // counting again: its beep may be a second away
 }
 
 void Form1::showAutoBeep(AutoBeep state)

@@ -91,11 +91,6 @@ void Form1::VisitHomePage()
         m_platform.openUrl(QUrl(ProductInfo::kHomePage));
 }
 
-void Form1::preparePlayer()
-{
-    WindowsMediaPlayer1->prepare();
-}
-
 void Form1::Form_QueryUnload()
 {
     ErrorTrap trap(Locations::kFormQueryUnload);

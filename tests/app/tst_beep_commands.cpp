@@ -32,6 +32,8 @@ class RecordingPlayer : public MediaPlayer
   public:
     using MediaPlayer::MediaPlayer;
     QStringList calls;
+    int prepares = 0;
+    void prepare() override { ++prepares; }
     void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
     void close() override { calls << QStringLiteral("close"); }
     void setUrl(const QString& path) override
@@ -435,6 +437,51 @@ class tst_BeepCommands : public QObject
         Form1Probe(form).Timer1()->setInterval(0);
         const int beeps = int(logLines(Form1Probe(form).HistoryLogPath()).size());
         QVERIFY2(beeps >= 2 && beeps <= 4, qPrintable(QString::number(beeps)));
+    }
+
+    // The sound engine is loaded ahead of a timed beep only when the beep is near.
+    void soundEngineLoadsAheadOfANearBeep_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<bool>("autoBeepOn");
+        QTest::addColumn<int>("ticksBeforeLoad"); // -1: not within 40 ticks
+        QTest::newRow("1 second") << "Beep every 1 second" << true << 0;
+        QTest::newRow("30 seconds") << "Beep every 30 seconds" << true << 0;
+        QTest::newRow("1 minute") << "Beep every 1 minute" << true << 30;
+        QTest::newRow("24 hours") << "Beep every 24 hours" << true << -1;
+        QTest::newRow("off") << "Beep every 1 second" << false << -1;
+    }
+    void soundEngineLoadsAheadOfANearBeep()
+    {
+        QFETCH(QString, row);
+        QFETCH(bool, autoBeepOn);
+        QFETCH(int, ticksBeforeLoad);
+        BeepWindow window;
+        Form1& form = window.start(row, autoBeepOn);
+        form.prepareSoundIfNear();
+        int ticks = 0;
+        for (; ticks < 40 && window.player->prepares == 0; ++ticks)
+            form.Timer1_Timer();
+        QCOMPARE(window.player->prepares ? ticks : -1, ticksBeforeLoad);
+    }
+
+    void soundEngineLoadsWhenTheCountTurnsNear()
+    {
+        BeepWindow window;
+        Form1& form = window.start("Beep every 24 hours", false);
+        Form1Probe(form).PushButton5()->click(); // on, a day away
+        Form1Probe(form).ElapsedSeconds() = 86400 - 31;
+        form.prepareSoundIfNear();
+        QCOMPARE(window.player->prepares, 0);
+        Form1Probe(form).ElapsedSeconds() = 86400 - 30;
+        form.prepareSoundIfNear();
+        QCOMPARE(window.player->prepares, 1);
+
+        BeepWindow off;
+        Form1& later = off.start("Beep every 5 seconds", false);
+        QCOMPARE(off.player->prepares, 0);
+        Form1Probe(later).PushButton5()->click();
+        QCOMPARE(off.player->prepares, 1);
     }
 
     void onOffButton()
