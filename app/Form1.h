@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CaptionFrame;
 class MediaPlayer;
 class cSysTray;
 class PointerFeedback;
@@ -132,7 +133,7 @@ class Form1 : public QWidget
     QLineEdit* Text2;
     QPushButton* PushButton1;
     QPushButton* PushButton4;
-    QGroupBox* Frame1;
+    CaptionFrame* Frame1;
     QProgressBar* ProgressBar1;
     WindowTimer* Timer1;
     QTreeWidget* ListView1;

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 #include <fcntl.h>
@@ -390,6 +391,44 @@ class tst_BeepCommands : public QObject
         form.Timer1_Timer();
         QCOMPARE(painted.value(0), QStringLiteral("5 Next beep will occur in 00:00:00"));
         QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
+    }
+
+    // A tick repaints the caption, and the bar only when the bar's look changes; what the
+    // window shows stays what a full repaint would show, through captions of every length.
+    void countingTicksRepaintOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<bool>("barPainted");
+        QTest::newRow("a day away") << "Beep every 24 hours" << 3 << false;
+        QTest::newRow("through a beep") << "Beep every 5 seconds" << 7 << true;
+    }
+    void countingTicksRepaintOnlyWhatChanged()
+    {
+        QFETCH(QString, row);
+        QFETCH(int, ticks);
+        QFETCH(bool, barPainted);
+        BeepWindow window;
+        Form1& form = window.start(row, true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        int barPaints = 0;
+        bool counting = false; // the first tick sets the bar's range; the checks' repaints
+        PaintWatch watch(Form1Probe(form).ProgressBar1(), [&] { barPaints += counting; });
+        for (int tick = 1; tick <= ticks; ++tick) {
+            counting = tick > 1;
+            form.Timer1_Timer();
+            QCoreApplication::processEvents();
+            counting = false;
+            const QImage shown = form.screen()->grabWindow(form.winId()).toImage();
+            const QImage repainted = form.grab().toImage();
+            QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
+                         repainted.convertToFormat(QImage::Format_RGB32),
+                     qPrintable(QStringLiteral("tick %1: %2")
+                                    .arg(tick)
+                                    .arg(Form1Probe(form).Frame1()->title())));
+        }
+        QCOMPARE(barPaints > 0, barPainted);
     }
 
     void tickWhileOffAndResetDuringTick()
