@@ -516,6 +516,15 @@ class tst_BeepCommands : public QObject
         form.prepareSoundIfNear();
         QCOMPARE(window.player->prepares, 1);
 
+        BeepWindow far;
+        Form1& counting = far.start("Beep every 24 hours", true);
+        QCOMPARE(far.player->prepares, 0);
+        const auto rows =
+            Form1Probe(counting).ListView1()->findItems("Beep every 1 second", Qt::MatchExactly);
+        Form1Probe(counting).ListView1()->setCurrentItem(rows.value(0));
+        counting.ListView1_Click(); // its beep is the next tick
+        QVERIFY(far.player->prepares > 0);
+
         BeepWindow off;
         Form1& later = off.start("Beep every 5 seconds", false);
         QCOMPARE(off.player->prepares, 0);
