@@ -8,7 +8,6 @@
 #include "ProgramRun.h"
 #include "XDesktop.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -70,11 +69,7 @@ class tst_ListGestures : public QObject
                  qPrintable(QStringLiteral("%1 s left of %2").arg(left).arg(seconds)));
     }
 
-    bool soundModuleLoaded() const
-    {
-        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_program.pid()));
-        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libpingora-sound.so");
-    }
+    bool soundModuleLoaded() const { return m_program.hasLoaded("libpingora-sound.so"); }
 
     static void xdotool(const QStringList& arguments)
     {
