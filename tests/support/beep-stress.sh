@@ -17,8 +17,8 @@
 # against its target: flat; every copy's resident memory is sampled too and the copy that grew
 # most is printed. A soak never fails on its figures.
 #
-# For every run it also prints the seconds in which a copy logged no line (between its first
-# and last line; a line is written in the second the copy beeps), summed over the copies.
+# For every run it also prints the beeps missing: the lines a copy wrote short of the seconds
+# from its first line to its last, summed over the copies, and the longest gap between lines.
 #
 # With --stalls, before the S seconds, the sound server is paused (SIGSTOP, as a suspend or a
 # hung server does) for P1 seconds, then for P2 ..., and after each pause the copies' playback
@@ -187,28 +187,43 @@ echo "copies: $copies for ${ran} s, busy loops: $busy"
 echo "died: $died of $copies"
 echo "beeps logged: $logged (copies that logged under 80 % of the seconds: $short)"
 echo "beeps heard: $heard (copies with a beep not heard: $unheard)"
-# Seconds without a line: the beep lines carry the second they were written in.
+# Beeps missing: a copy writes one line a second, so from its first line to its last it should
+# have written as many lines as seconds passed (a tick late across a second's edge puts two
+# lines in one second and none in the next, so lines are counted, not seconds with a line).
+# Each line ends with the time of day it was written, in the user's format (h:mm:ss with AM or
+# PM, or HH:MM:SS).
 python3 - "$work" "$copies" <<'PY'
-import datetime, sys
+import re, sys
 work, copies = sys.argv[1], int(sys.argv[2])
-missing = worst = 0
+clock = re.compile(r"(\d{1,2}):(\d{2}):(\d{2})(?:\s*([AaPp])[Mm])?\s*$")
+missing = worst = longest = 0
 for i in range(copies):
-    seconds = []
+    seconds, day = [], 0
     try:
         with open(f"{work}/copy{i}/temp/Pingora.txt", encoding="latin-1") as log:
             for line in log:
-                if line.startswith("Beeped at "):
-                    stamp = line[len("Beeped at "):].strip()
-                    seconds.append(datetime.datetime.strptime(stamp, "%m/%d/%Y %I:%M:%S %p"))
+                match = clock.search(line.strip()) if line.startswith("Beeped at ") else None
+                if not match:
+                    continue
+                h, m, s, half = int(match[1]), int(match[2]), int(match[3]), match[4]
+                if half:
+                    h = h % 12 + (12 if half in "Pp" else 0)
+                t = day + h * 3600 + m * 60 + s
+                if seconds and t < seconds[-1] - 43200:  # past midnight
+                    day += 86400
+                    t += 86400
+                seconds.append(t)
     except OSError:
         pass
     if len(seconds) < 2:
         continue
-    span = int((seconds[-1] - seconds[0]).total_seconds()) + 1
-    lost = span - len({s for s in seconds})
+    lost = max(0, (seconds[-1] - seconds[0] + 1) - len(seconds))
     missing += lost
     worst = max(worst, lost)
-print(f"seconds without a line: {missing} over all copies, at most {worst} in one copy")
+    longest = max([longest] + [b - a for a, b in zip(seconds, seconds[1:])])
+print(f"beeps missing (lines short of the seconds from a copy's first line to its last): "
+      f"{missing} over all copies, at most {worst} in one copy; longest gap between lines "
+      f"{longest} s")
 PY
 if ((soak)); then
     awk -v start="$start" -v warm_up="$warm_up" '
