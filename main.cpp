@@ -26,6 +26,6 @@ int main(int argc, char** argv)
     Form1 form(Platform::real(), SettingsStore::forUser());
     form.Form_Load();
     form.showAsLoaded();
-    form.preparePlayer(); // in the background: the first beep comes on time too
+    form.prepareSoundIfNear(); // the sound stack only for a beep that is near
     return MainLoop::exec();
 }

@@ -1,3 +1,4 @@
+#include "app/CaptionFrame.h"
 #include "app/Form1.h"
 #include "app/Locations.h"
 #include "appearance/ApplySkin.h"

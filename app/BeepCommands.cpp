@@ -1,3 +1,4 @@
+#include "app/CaptionFrame.h"
 #include "app/Form1.h"
 #include "app/Locations.h"
 #include "appearance/PointerFeedback.h"
@@ -36,6 +37,7 @@ void Form1::PushButton5_Click()
         trap.run(114, [&] { Timer1->setInterval(0); });
         trap.run(116, [&] { m_settings.write(SettingKeys::kStartStopState, SettingValues::kOff); });
     }
+    prepareSoundIfNear(); // counting again: its beep may be a second away
 }
 
 void Form1::showAutoBeep(AutoBeep state)

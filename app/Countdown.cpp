@@ -1,7 +1,9 @@
+#include "app/CaptionFrame.h"
 #include "app/Form1.h"
 #include "app/Locations.h"
 #include "beep/Captions.h"
 #include "beep/HistoryWriter.h"
+#include "beep/MediaPlayer.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
 #include "core/Main.h"
@@ -26,6 +28,11 @@ void setBarValue(QProgressBar* bar, int value)
     bar->setValue(value);
     bar->setUpdatesEnabled(true);
 }
+
+// Loading the sound engine and connecting to the sound server takes well under a second on
+// an idle machine and a few seconds on a very busy one; starting this far ahead of a beep
+// keeps it on time with room to spare. Rows up to 30 seconds load at once.
+constexpr qint64 kSoundLoadLeadSeconds = 30;
 
 qint32 checkedAdd(qint32 a, qint64 b)
 {
@@ -67,4 +74,21 @@ void Form1::Timer1_Timer()
         trap.run(132, [&] { Frame1->setTitle(SavedCaption); });
         trap.run(134, [&] { ElapsedSeconds = 0; });
     }
+    // The tick has just read the interval: no need to look it up again.
+    prepareSoundIfWithin(qint64(IntervalTarget) - ElapsedSeconds);
+}
+
+void Form1::prepareSoundIfNear()
+{
+    try {
+        prepareSoundIfWithin(qint64(IntervalSeconds()) - ElapsedSeconds);
+    } catch (const Failure&) {
+        // No interval chosen: no beep to come.
+    }
+}
+
+void Form1::prepareSoundIfWithin(qint64 secondsLeft)
+{
+    if (Timer1->Interval() != 0 && secondsLeft <= kSoundLoadLeadSeconds)
+        WindowsMediaPlayer1->prepare();
 }

@@ -1,5 +1,6 @@
 #include "app/Form1.h"
 
+#include "app/CaptionFrame.h"
 #include "app/Form1Layout.h"
 #include "appearance/BackColor.h"
 #include "appearance/PointerFeedback.h"
@@ -78,10 +79,11 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-QGroupBox* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
-                 int width, int height)
+template <typename Frame = QGroupBox>
+Frame* frame(QWidget* parent, const char* name, const QString& caption, int left, int top,
+             int width, int height)
 {
-    auto* box = place(new QGroupBox(caption, parent), name, left, top, width, height);
+    auto* box = place(new Frame(caption, parent), name, left, top, width, height);
     paintWhite(box);
     return box;
 }
@@ -141,7 +143,7 @@ void Form1::buildLayout()
                              750, 3600, 405);
     PushButton4 =
         pushButton(Frame2, "PushButton4", QStringLiteral("Test Beep Sound"), 3960, 750, 3600, 405);
-    Frame1 = frame(this, "Frame1", Captions::kNextBeepAtZero, 120, 600, 7800, 855);
+    Frame1 = frame<CaptionFrame>(this, "Frame1", Captions::kNextBeepAtZero, 120, 600, 7800, 855);
     ProgressBar1 = place(new QProgressBar(Frame1), "ProgressBar1", 240, 300, 7305, 405);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class CaptionFrame;
 class MediaPlayer;
 class cSysTray;
 class PointerFeedback;
@@ -38,9 +39,10 @@ class Form1 : public QWidget
     void Form_Load();
     /// Shows the window as start-up left it: normal, minimised, or in the tray.
     void showAsLoaded();
-    /// Starts the media player's sound engine in the background, so that the first beep comes
-    /// on time too.
-    void preparePlayer();
+    /// Starts loading the media player's sound engine in the background when a timed beep is
+    /// near enough that the load must begin now for it to come on time; a far beep leaves the
+    /// sound stack unloaded. Checked at start-up, at every tick and when the count restarts.
+    void prepareSoundIfNear();
     /// Closing: stops the countdown and takes the tray icon away.
     void Form_QueryUnload();
     /// Ends the whole program (Platform::endProgram).
@@ -117,6 +119,8 @@ class Form1 : public QWidget
     void fillIntervalList(class ErrorTrap& trap);
     /// Records @p state and shows it on PushButton5.
     void showAutoBeep(AutoBeep state);
+    /// prepareSoundIfNear() with the seconds left to the next beep already known.
+    void prepareSoundIfWithin(qint64 secondsLeft);
     /// One beep of the sound in the sound file box, logged in the history log.
     void beepNow(IntervalSave::Beep kind);
 
@@ -129,7 +133,7 @@ class Form1 : public QWidget
     QLineEdit* Text2;
     QPushButton* PushButton1;
     QPushButton* PushButton4;
-    QGroupBox* Frame1;
+    CaptionFrame* Frame1;
     QProgressBar* ProgressBar1;
     WindowTimer* Timer1;
     QTreeWidget* ListView1;

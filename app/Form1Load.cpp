@@ -1,3 +1,4 @@
+#include "app/CaptionFrame.h"
 #include "app/Form1.h"
 #include "app/Locations.h"
 #include "beep/Captions.h"
@@ -89,11 +90,6 @@ void Form1::VisitHomePage()
     const int draw = int(m_platform.randomFraction() * 100) + 1;
     if (draw == kHomePageDraw)
         m_platform.openUrl(QUrl(ProductInfo::kHomePage));
-}
-
-void Form1::preparePlayer()
-{
-    WindowsMediaPlayer1->prepare();
 }
 
 void Form1::Form_QueryUnload()

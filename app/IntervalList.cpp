@@ -58,4 +58,5 @@ void Form1::ListView1_Click()
     m_settings.write(SettingKeys::kOftenIndex, QString::number(position));
     IntervalTarget = IntervalSeconds();
     ElapsedSeconds = 0;
+    prepareSoundIfWithin(IntervalTarget); // a short row beeps within seconds
 }

@@ -93,6 +93,9 @@ void MediaPlayer::setUrl(const QString& path)
 
 void MediaPlayer::prepare()
 {
+    if (m_prepared)
+        return;
+    m_prepared = true;
     ensurePlayback();
     QMetaObject::invokeMethod(m_playback, &SoundPlayback::warmUp, Qt::QueuedConnection);
 }

@@ -20,7 +20,7 @@ struct SoundRequest;
 /// Vorbis, Opus, MP3, AIFF, AU, CAF and WavPack, with the first sample at the sound server
 /// within a few milliseconds of setUrl().
 ///
-/// The three operations are virtual so that tests can put a recording player in its place.
+/// The four operations are virtual so that tests can put a recording player in its place.
 class MediaPlayer : public QObject
 {
     Q_OBJECT
@@ -43,9 +43,10 @@ class MediaPlayer : public QObject
     /// regular file); the description names the file and gives the reason.
     virtual void setUrl(const QString& path);
 
-    /// Connects to the sound server in the background, so that the first sound starts as
-    /// promptly as the others. Optional; call it once the window is up.
-    void prepare();
+    /// Loads the sound engine and connects to the sound server in the background, so that
+    /// the first sound starts as promptly as the others. Optional; call it when a sound is
+    /// near (the load takes a moment, more on a busy machine). Only the first call acts.
+    virtual void prepare();
 
   Q_SIGNALS:
     /// The sound thread has acted on the latest setUrl() or close(); \a started tells whether
@@ -59,4 +60,5 @@ class MediaPlayer : public QObject
 
     std::shared_ptr<SoundRequest> m_request;
     QPointer<SoundPlayback> m_playback;
+    bool m_prepared = false;
 };

@@ -66,7 +66,11 @@ pid_t IsolatedRun::start()
             dup2(out, STDOUT_FILENO);
             dup2(out, STDERR_FILENO);
         }
-        execl(m_program.c_str(), m_program.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(m_program.c_str())};
+        for (const std::string& argument : m_arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(m_program.c_str(), argv.data());
         _exit(127);
     }
     return m_pid;

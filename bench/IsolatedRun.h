@@ -22,6 +22,8 @@ class IsolatedRun
     IsolatedRun(const IsolatedRun&) = delete;
     IsolatedRun& operator=(const IsolatedRun&) = delete;
 
+    /// Arguments for the program, before start().
+    void setArguments(std::vector<std::string> arguments) { m_arguments = std::move(arguments); }
     /// Sets an environment variable for the program, before start().
     void setEnvironment(std::string name, std::string value);
     /// Starts the program; its output goes to a log in the private folder. Throws
@@ -39,6 +41,7 @@ class IsolatedRun
     std::string m_root;
     std::string m_config;
     std::string m_temp;
+    std::vector<std::string> m_arguments;
     std::vector<std::pair<std::string, std::string>> m_environment;
     pid_t m_pid = -1;
 };

@@ -6,8 +6,9 @@
 //   tests/support/desktop-session.sh --wm -- build/bench/desktop_bench
 //       --program build/pingora/pingora --minimal build/bench/minimal_window
 //
-// Sections (--only a,b,...): startup, breakdown, steady, off, beepnow, timing. --quick runs fewer
-// and shorter rounds, for trying the benchmark out; its figures are not the ones to quote.
+// Sections (--only a,b,...): startup, breakdown, steady, counting, off, beepnow, timing. --quick
+// runs fewer and shorter rounds, for trying the benchmark out; its figures are not the ones to
+// quote. --kteatime PATH adds KTeaTime, counting down a tea, to the counting section.
 //
 // Nothing in Pingora is changed or instrumented: a beep's time is when its line reached the
 // history log (inotify), the countdown's start is bounded by the click on "Turn On Auto Beep"
@@ -53,6 +54,8 @@ constexpr double kMaxErrorMs = 15;
 constexpr double kDriftMs = 1; // least rise of the fitted error line that counts as growth
 constexpr double kSoundMedianMs = 25;
 constexpr double kBeepNowCpuPercent = 2;
+constexpr double kCountingCpuRatio = 1.1;
+constexpr double kCountingRssRatio = 1.15;
 
 // Where the buttons are, from the window's layout in twips (15 twips a pixel): their centres.
 constexpr int kTwipsPerPixel = 15;
@@ -78,11 +81,15 @@ struct Options
 {
     std::string program;
     std::string minimal;
-    std::set<std::string> sections{"startup", "breakdown", "steady", "off", "beepnow", "timing"};
+    std::string kteatime; ///< a peer program counting down, measured beside the others
+    std::set<std::string> sections{"startup", "breakdown", "steady", "counting",
+                                   "off",     "beepnow",   "timing"};
     int startupRuns = 9;
     int breakdownRuns = 5;
     int steadyRuns = 3;
     int steadySeconds = 60;
+    int countingWindows = 6;
+    int countingWindowSeconds = 30;
     int offSeconds = 30;
     int beepNowRuns = 3;
     int oneSecondBeeps = 120;
@@ -399,6 +406,96 @@ void steady(XSession& x, const Options& o)
                verdict(med(f[1].mainWakeups) <= kSwitchesPerSecond));
 }
 
+// --- Counting side by side: the minimal program, KTeaTime and Pingora at the same time ------
+
+// All three run at once on the same X server, so that a busy machine weighs on each alike;
+// their on-CPU time is compared window by window and the medians taken.
+void countingSideBySide(XSession& x, const Options& o)
+{
+    const bool withPeer = !o.kteatime.empty();
+    const int settle = 20;
+    std::printf("\n== Counting side by side: minimal program, %sPingora (\"Beep every 24 hours\") "
+                "started together; after %d s, CPU in %d windows of %d s, RSS at each window's "
+                "end\n",
+                withPeer ? "KTeaTime (a tea of 24 hours), " : "", settle, o.countingWindows,
+                o.countingWindowSeconds);
+    std::vector<Launched> runs;
+    runs.push_back(launch(x, o.minimal, {}));
+    runs.push_back(launch(x, o.program, pingoraSettings(o, 16, true)));
+    if (withPeer) {
+        // KTeaTime shows no main window while it counts: only its tray item.
+        auto peer = std::make_unique<IsolatedRun>(o.kteatime);
+        peer->setArguments({"--time", "86400"});
+        Launched l;
+        l.launchedAt = Clock::now();
+        peer->start();
+        l.run = std::move(peer);
+        runs.push_back(std::move(l));
+    }
+    const char* names[] = {"minimal", "Pingora", "KTeaTime"};
+    std::vector<ProcStat::Tracker> trackers;
+    for (const Launched& l : runs)
+        trackers.emplace_back(l.run->pid());
+    const auto sampleAll = [&] {
+        std::vector<ProcStat::Sample> samples;
+        for (auto& tracker : trackers)
+            samples.push_back(sampleOf(tracker));
+        return samples;
+    };
+    // Every 100 ms until \a until, so that threads that end still count.
+    const auto followAll = [&](Clock::time_point until) {
+        while (Clock::now() + 100ms < until) {
+            std::this_thread::sleep_for(100ms);
+            sampleAll();
+        }
+        std::this_thread::sleep_until(until);
+        return sampleAll();
+    };
+    auto from = followAll(Clock::now() + std::chrono::seconds(settle));
+    std::vector<std::vector<double>> cpu(runs.size()), rss(runs.size());
+    for (int w = 0; w < o.countingWindows; ++w) {
+        const auto to = followAll(from[0].at + std::chrono::seconds(o.countingWindowSeconds));
+        std::printf("  window %d:", w + 1);
+        for (std::size_t p = 0; p < runs.size(); ++p) {
+            cpu[p].push_back(ProcStat::between(from[p], to[p]).cpuFraction * 60000);
+            rss[p].push_back(static_cast<double>(to[p].rssKiB) / 1024);
+            std::printf("  %s %.1f ms/min %.1f MiB", names[p], cpu[p].back(), rss[p].back());
+        }
+        std::printf("\n");
+        from = to;
+    }
+    const auto soundLoaded = ProcStat::librariesOf(runs[1].run->pid());
+    const bool loaded = std::any_of(soundLoaded.begin(), soundLoaded.end(), [](const auto& path) {
+        return path.find("libpingora-sound.so") != std::string::npos;
+    });
+    const double minimalCpu = Figures::median(cpu[0]), pingoraCpu = Figures::median(cpu[1]);
+    const double minimalRss = Figures::median(rss[0]), pingoraRss = Figures::median(rss[1]);
+    std::printf("  median                     minimal   Pingora   ratio%s\n",
+                withPeer ? "   KTeaTime" : "");
+    std::printf("  CPU (ms/min)               %7.1f   %7.1f   %5.2f", minimalCpu, pingoraCpu,
+                pingoraCpu / minimalCpu);
+    if (withPeer)
+        std::printf("   %8.1f", Figures::median(cpu[2]));
+    std::printf("\n  RSS (MiB)                  %7.1f   %7.1f   %5.2f", minimalRss, pingoraRss,
+                pingoraRss / minimalRss);
+    if (withPeer)
+        std::printf("   %8.1f", Figures::median(rss[2]));
+    std::printf("\n  Pingora's sound module loaded while counting to a far beep: %s\n",
+                loaded ? "yes" : "no");
+    const double peerCpu = withPeer ? Figures::median(cpu[2]) : 0;
+    const bool belowPeer = !withPeer || pingoraCpu < peerCpu;
+    addSummary("CPU counting side by side     Pingora %.1f ms/min / minimal %.1f ms/min = %.2fx"
+               " (KTeaTime %.1f ms/min)   target <= %.2fx and below KTeaTime  %s",
+               pingoraCpu, minimalCpu, pingoraCpu / minimalCpu, peerCpu, kCountingCpuRatio,
+               verdict(pingoraCpu <= kCountingCpuRatio * minimalCpu && belowPeer));
+    addSummary("RSS counting side by side     Pingora %.1f MiB / minimal %.1f MiB = %.2fx"
+               "   target <= %.2fx  %s",
+               pingoraRss, minimalRss, pingoraRss / minimalRss, kCountingRssRatio,
+               verdict(pingoraRss <= kCountingRssRatio * minimalRss));
+    for (Launched& l : runs)
+        l.run->stop();
+}
+
 // --- Auto beep off: nothing of ours should wake the program -------------------------------
 
 void autoBeepOff(XSession& x, const Options& o)
@@ -667,6 +764,10 @@ Options parse(int argc, char** argv)
                 o.sections.insert(list.substr(start, comma - start));
                 start = comma + 1;
             }
+        } else if (arg == "--kteatime" && hasValue) {
+            o.kteatime = argv[++i];
+        } else if (arg == "--counting-windows" && hasValue) {
+            o.countingWindows = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--startup-runs" && hasValue) {
             o.startupRuns = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--verbose") {
@@ -676,6 +777,7 @@ Options parse(int argc, char** argv)
             o.breakdownRuns = 2;
             o.steadyRuns = 1;
             o.steadySeconds = 20;
+            o.countingWindows = 2;
             o.offSeconds = 10;
             o.beepNowRuns = 1;
             o.oneSecondBeeps = 10;
@@ -683,7 +785,8 @@ Options parse(int argc, char** argv)
         } else {
             throw std::runtime_error(
                 "usage: desktop_bench --program PINGORA --minimal "
-                "MINIMAL_WINDOW [--only startup,breakdown,steady,off,beepnow,timing] "
+                "MINIMAL_WINDOW [--kteatime KTEATIME] [--only "
+                "startup,breakdown,steady,counting,off,beepnow,timing] [--counting-windows N] "
                 "[--quick] [--verbose]");
         }
     }
@@ -708,6 +811,8 @@ int main(int argc, char** argv)
             breakdown(x, o);
         if (o.sections.count("steady"))
             steady(x, o);
+        if (o.sections.count("counting"))
+            countingSideBySide(x, o);
         if (o.sections.count("off"))
             autoBeepOff(x, o);
         if (o.sections.count("beepnow"))

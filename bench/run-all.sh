@@ -31,8 +31,10 @@ echo "### history_append: appending to a 1 GiB history log"
 
 echo
 echo "### desktop_bench: Pingora against a minimal Qt program on a real desktop"
+peer=()
+command -v kteatime >/dev/null && peer=(--kteatime "$(command -v kteatime)")
 "$session" --wm -- "$build/bench/desktop_bench" \
-    --program "$build/pingora/pingora" --minimal "$build/bench/minimal_window" "$@"
+    --program "$build/pingora/pingora" --minimal "$build/bench/minimal_window" "${peer[@]}" "$@"
 
 if [[ -x "$build/bench/sound_latency" ]]; then
     echo

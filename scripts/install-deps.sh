@@ -29,6 +29,8 @@ packages=(
     libglib2.0-bin
     # sound e2e: encoders for the other formats the player is tested with
     lame opus-tools
+    # benchmarks: a desktop timer counting down, measured beside the program
+    kteatime
 )
 
 missing=()

@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTreeWidget>
 #include <array>
@@ -38,6 +39,8 @@ class RecordingPlayer : public MediaPlayer
   public:
     using MediaPlayer::MediaPlayer;
     QStringList calls;
+    int prepares = 0;
+    void prepare() override { ++prepares; }
     void setLoop(bool on) override { calls << QStringLiteral("loop %1").arg(on); }
     void close() override { calls << QStringLiteral("close"); }
     void setUrl(const QString& path) override
@@ -493,6 +496,44 @@ class tst_BeepCommands : public QObject
         QCOMPARE(logLines(Form1Probe(form).HistoryLogPath()).size(), 1);
     }
 
+    // A tick repaints the caption, and the bar only when the bar's look changes; what the
+    // window shows stays what a full repaint would show, through captions of every length.
+    void countingTicksRepaintOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<bool>("barPainted");
+        QTest::newRow("a day away") << "Beep every 24 hours" << 3 << false;
+        QTest::newRow("through a beep") << "Beep every 5 seconds" << 7 << true;
+    }
+    void countingTicksRepaintOnlyWhatChanged()
+    {
+        QFETCH(QString, row);
+        QFETCH(int, ticks);
+        QFETCH(bool, barPainted);
+        BeepWindow window;
+        Form1& form = window.start(row, true);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        int barPaints = 0;
+        bool counting = false; // the first tick sets the bar's range; the checks' repaints
+        PaintWatch watch(Form1Probe(form).ProgressBar1(), [&] { barPaints += counting; });
+        for (int tick = 1; tick <= ticks; ++tick) {
+            counting = tick > 1;
+            form.Timer1_Timer();
+            QCoreApplication::processEvents();
+            counting = false;
+            const QImage shown = form.screen()->grabWindow(form.winId()).toImage();
+            const QImage repainted = form.grab().toImage();
+            QVERIFY2(shown.convertToFormat(QImage::Format_RGB32) ==
+                         repainted.convertToFormat(QImage::Format_RGB32),
+                     qPrintable(QStringLiteral("tick %1: %2")
+                                    .arg(tick)
+                                    .arg(Form1Probe(form).Frame1()->title())));
+        }
+        QCOMPARE(barPaints > 0, barPainted);
+    }
+
     void tickWhileOffAndResetDuringTick()
     {
         BeepWindow window;
@@ -538,6 +579,49 @@ class tst_BeepCommands : public QObject
         Form1Probe(form).Timer1()->setInterval(0);
         const int beeps = int(logLines(Form1Probe(form).HistoryLogPath()).size());
         QVERIFY2(beeps >= 2 && beeps <= 4, qPrintable(QString::number(beeps)));
+    }
+
+    // The sound engine is loaded ahead of a timed beep only when the beep is near.
+    void soundEngineLoadsAheadOfANearBeep_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<bool>("autoBeepOn");
+        QTest::addColumn<int>("ticksBeforeLoad"); // -1: not within 40 ticks
+        QTest::newRow("1 second") << "Beep every 1 second" << true << 0;
+        QTest::newRow("30 seconds") << "Beep every 30 seconds" << true << 0;
+        QTest::newRow("1 minute") << "Beep every 1 minute" << true << 30;
+        QTest::newRow("24 hours") << "Beep every 24 hours" << true << -1;
+        QTest::newRow("off") << "Beep every 1 second" << false << -1;
+    }
+    void soundEngineLoadsAheadOfANearBeep()
+    {
+        QFETCH(QString, row);
+        QFETCH(bool, autoBeepOn);
+        QFETCH(int, ticksBeforeLoad);
+        BeepWindow window;
+        Form1& form = window.start(row, autoBeepOn);
+        form.prepareSoundIfNear();
+        int ticks = 0;
+        for (; ticks < 40 && window.player->prepares == 0; ++ticks)
+            form.Timer1_Timer();
+        QCOMPARE(window.player->prepares ? ticks : -1, ticksBeforeLoad);
+    }
+
+    void soundEngineLoadsWhenTheCountTurnsNear()
+    {
+        BeepWindow far;
+        Form1& form = far.start("Beep every 24 hours", false);
+        Form1Probe(form).PushButton5()->click(); // on, a day away
+        QCOMPARE(far.player->prepares, 0);
+        QTreeWidget* list = Form1Probe(form).ListView1();
+        list->setCurrentItem(list->findItems("Beep every 1 second", Qt::MatchExactly).value(0));
+        form.ListView1_Click(); // its beep is the next tick
+        QVERIFY(far.player->prepares > 0);
+
+        BeepWindow near;
+        Form1& later = near.start("Beep every 5 seconds", false);
+        Form1Probe(later).PushButton5()->click();
+        QCOMPARE(near.player->prepares, 1);
     }
 
     void onOffButton()

@@ -158,3 +158,9 @@ void ProgramRun::stop()
         m_process.waitForFinished(10000);
     }
 }
+
+bool ProgramRun::hasLoaded(const QByteArray& name) const
+{
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(m_pid));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(name);
+}

@@ -118,6 +118,8 @@ class tst_CountdownBeeps : public QObject
     QList<Seen> m_seen;         // every change of caption, in order
     QList<Step> m_countdown;    // from the first 00:00:04 on
     QList<Seen> m_beepCaptions; // the first caption seen at each beep
+    /// When the sound module was first seen loaded.
+    std::optional<Clock::time_point> m_soundModuleSeen;
 
   private Q_SLOTS:
     void initTestCase()
@@ -165,6 +167,8 @@ class tst_CountdownBeeps : public QObject
             const QString caption = m_atspi.name(*frame);
             const auto valueAfter = m_atspi.currentValue(*bar);
             const auto now = Clock::now();
+            if (!m_soundModuleSeen && m_program.hasLoaded("libpingora-sound.so"))
+                m_soundModuleSeen = now;
             if (!caption.isEmpty() && (m_seen.isEmpty() || m_seen.last().caption != caption)) {
                 Seen seen{caption, now, QDateTime::currentDateTime(), std::nullopt, std::nullopt};
                 if (valueBefore == valueAfter) {
@@ -193,6 +197,9 @@ class tst_CountdownBeeps : public QObject
                 m_beepCaptions.append(step.seen);
         }
         QCOMPARE(m_beepCaptions.size(), kBeeps);
+        // A beep seconds away: the sound stack is loaded at start, not by the beep itself.
+        QVERIFY2(m_soundModuleSeen && *m_soundModuleSeen < m_beepCaptions.first().at,
+                 "the sound module was not loaded ahead of the first beep");
 
         // One tick a second: the steps are a second apart and do not drift.
         QList<double> steps;

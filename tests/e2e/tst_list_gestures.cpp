@@ -1,6 +1,8 @@
 // Every way a person chooses an interval row is a click: a press on one row and a release on
 // another, a right click, a middle click and the keyboard each store the row and restart the
-// countdown on the real window, driven through the X server as a person does it.
+// countdown on the real window, driven through the X server as a person does it. The sound
+// stack stays unloaded while the chosen beep is minutes away, and is loaded at once for a
+// beep seconds away.
 
 #include "AtSpiClient.h"
 #include "ProgramRun.h"
@@ -67,6 +69,8 @@ class tst_ListGestures : public QObject
                  qPrintable(QStringLiteral("%1 s left of %2").arg(left).arg(seconds)));
     }
 
+    bool soundModuleLoaded() const { return m_program.hasLoaded("libpingora-sound.so"); }
+
     static void xdotool(const QStringList& arguments)
     {
         QVERIFY(XDesktop::run(QStringLiteral("xdotool"), arguments).ok());
@@ -98,6 +102,12 @@ class tst_ListGestures : public QObject
         m_frame = *frame;
     }
 
+    void noSoundStackWhileABeepIsMinutesAway()
+    {
+        QTest::qWait(3000);
+        QVERIFY(!soundModuleLoaded());
+    }
+
     void pressOnOneRowReleaseOnAnother()
     {
         const QPoint from = rowCentre(QStringLiteral("Beep every 5 minutes"));
@@ -122,6 +132,8 @@ class tst_ListGestures : public QObject
                 xdotool(QStringList{"mousemove"} + at(thirty) + QStringList{"click", "3"});
             },
             4, 30);
+        QVERIFY2(XDesktop::waitUntil([&] { return soundModuleLoaded(); }, 10s),
+                 "a beep 30 s away and the sound stack still not loaded");
         xdotool({"key", "Escape"}); // a context menu, if any
         expectChosen(
             [&] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CaptionFrame.h"
 #include "app/Form1.h"
 
 /// The tests' one door into the main window's private state: each accessor is named as the
@@ -20,7 +21,7 @@ class Form1Probe
     QLineEdit*& Text2() { return m_form.Text2; }
     QPushButton*& PushButton1() { return m_form.PushButton1; }
     QPushButton*& PushButton4() { return m_form.PushButton4; }
-    QGroupBox*& Frame1() { return m_form.Frame1; }
+    CaptionFrame*& Frame1() { return m_form.Frame1; }
     QProgressBar*& ProgressBar1() { return m_form.ProgressBar1; }
     WindowTimer*& Timer1() { return m_form.Timer1; }
     QTreeWidget*& ListView1() { return m_form.ListView1; }

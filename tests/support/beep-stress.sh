@@ -14,7 +14,11 @@
 # first copy's resident memory, open files, threads and playback streams on the sound server,
 # and the sound server's resident memory, and prints how they changed after the first W seconds
 # (default 120: the program's start-up, its first sounds and the server's caches settling), each
-# against its target: flat. A soak never fails on its figures.
+# against its target: flat; every copy's resident memory is sampled too and the copy that grew
+# most is printed. A soak never fails on its figures.
+#
+# For every run it also prints the beeps missing: the lines a copy wrote short of the seconds
+# from its first line to its last, summed over the copies, and the longest gap between lines.
 #
 # With --stalls, before the S seconds, the sound server is paused (SIGSTOP, as a suspend or a
 # hung server does) for P1 seconds, then for P2 ..., and after each pause the copies' playback
@@ -105,6 +109,11 @@ sample() {
     streams=$(streams_of "$pid")
     server_rss=$(server_rss)
     echo "$SECONDS $rss $files $threads $streams ${server_rss:-0}" >>"$work/samples.txt"
+    local i
+    for ((i = 0; i < copies; i++)); do
+        rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/${program_pids[$i]}/status" 2>/dev/null)
+        [ -n "$rss" ] && echo "$SECONDS $rss" >>"$work/copy$i/rss.txt"
+    done
 }
 
 if [ -n "$stalls" ]; then
@@ -128,6 +137,9 @@ fi
 
 start=$SECONDS
 : >"$work/samples.txt"
+for ((i = 0; i < copies; i++)); do
+    : >"$work/copy$i/rss.txt"
+done
 while ((SECONDS - start < seconds)); do
     sleep 1
     ((soak && (SECONDS - start) % 10 == 0)) && sample
@@ -175,6 +187,44 @@ echo "copies: $copies for ${ran} s, busy loops: $busy"
 echo "died: $died of $copies"
 echo "beeps logged: $logged (copies that logged under 80 % of the seconds: $short)"
 echo "beeps heard: $heard (copies with a beep not heard: $unheard)"
+# Beeps missing: a copy writes one line a second, so from its first line to its last it should
+# have written as many lines as seconds passed (a tick late across a second's edge puts two
+# lines in one second and none in the next, so lines are counted, not seconds with a line).
+# Each line ends with the time of day it was written, in the user's format (h:mm:ss with AM or
+# PM, or HH:MM:SS).
+python3 - "$work" "$copies" <<'PY'
+import re, sys
+work, copies = sys.argv[1], int(sys.argv[2])
+clock = re.compile(r"(\d{1,2}):(\d{2}):(\d{2})(?:\s*([AaPp])[Mm])?\s*$")
+missing = worst = longest = 0
+for i in range(copies):
+    seconds, day = [], 0
+    try:
+        with open(f"{work}/copy{i}/temp/Pingora.txt", encoding="latin-1") as log:
+            for line in log:
+                match = clock.search(line.strip()) if line.startswith("Beeped at ") else None
+                if not match:
+                    continue
+                h, m, s, half = int(match[1]), int(match[2]), int(match[3]), match[4]
+                if half:
+                    h = h % 12 + (12 if half in "Pp" else 0)
+                t = day + h * 3600 + m * 60 + s
+                if seconds and t < seconds[-1] - 43200:  # past midnight
+                    day += 86400
+                    t += 86400
+                seconds.append(t)
+    except OSError:
+        pass
+    if len(seconds) < 2:
+        continue
+    lost = max(0, (seconds[-1] - seconds[0] + 1) - len(seconds))
+    missing += lost
+    worst = max(worst, lost)
+    longest = max([longest] + [b - a for a, b in zip(seconds, seconds[1:])])
+print(f"beeps missing (lines short of the seconds from a copy's first line to its last): "
+      f"{missing} over all copies, at most {worst} in one copy; longest gap between lines "
+      f"{longest} s")
+PY
 if ((soak)); then
     awk -v start="$start" -v warm_up="$warm_up" '
         # Least-squares slope of column c against time over the samples after the warm-up, in
@@ -214,5 +264,24 @@ if ((soak)); then
             count("playback streams on the sound server", 5, 1)
             memory("sound server resident memory", 6)
         }' "$work/samples.txt"
+    # Every copy's growth after the warm-up (least squares, MB/h), and the one that grew most.
+    for ((i = 0; i < copies; i++)); do
+        awk -v start="$start" -v warm_up="$warm_up" -v copy="$i" '
+            $1 - start >= warm_up { n++; t[n] = $1; v[n] = $2 }
+            END {
+                if (n < 3) exit
+                for (i = 1; i <= n; i++) { st += t[i]; sv += v[i] }
+                mt = st / n; mv = sv / n
+                for (i = 1; i <= n; i++) { num += (t[i] - mt) * (v[i] - mv); den += (t[i] - mt) ^ 2 }
+                printf "%.3f %d %.1f %.1f\n", num / den * 3600 * 1024 / 1e6, copy, v[1] / 1024, v[n] / 1024
+            }' "$work/copy$i/rss.txt"
+    done | sort -n | awk '
+        { n++; growth[n] = $1; line[n] = $0 }
+        END {
+            if (n == 0) exit
+            split(line[n], most, " ")
+            printf "soak: resident memory of %d copies: growth after the warm-up from %+.2f to %+.2f MB/h (median %+.2f); most: copy %d, %.1f MiB after the warm-up, %.1f MiB at last\n",
+                n, growth[1], growth[n], growth[int((n + 1) / 2)], most[2], most[3], most[4]
+        }'
 fi
 ((died == 0 && short == 0 && unheard == 0))
