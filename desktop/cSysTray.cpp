@@ -1,7 +1,7 @@
 #include "desktop/cSysTray.h"
 
 #include "core/Failure.h"
-#include "desktop/DesktopTrayShell.h"
+#include "desktop/DesktopShell.h"
 #include "desktop/TrayText.h"
 #include "resources/ProgramIcon.h"
 
@@ -39,7 +39,7 @@ cSysTray::cSysTray(TrayShell& shell, QObject* parent) : QObject(parent), m_shell
 TrayShell& cSysTray::shell()
 {
     if (!m_shell) {
-        m_shell = new DesktopTrayShell(this);
+        m_shell = makeDesktopShell(this);
         connect(m_shell, &TrayShell::notificationAreaAvailableChanged, this,
                 &cSysTray::notificationAreaAvailableChanged);
         if (m_iconAdded) { // put in the tray before the shell was reached
