@@ -48,6 +48,16 @@ inline int lstat(const char* path, struct stat* info)
     return stat(path, info);
 }
 
+// An advisory lock on a whole open file, as BSD flock() gives on Linux: the history log is held
+// by one copy of the program from before a line is written until after any take-back.
+#ifndef LOCK_EX
+#define LOCK_SH 1
+#define LOCK_EX 2
+#define LOCK_NB 4
+#define LOCK_UN 8
+#endif
+int flock(int fd, int operation);
+
 // rename() of the C runtime refuses an existing target. The Windows build links every program
 // with "--wrap=rename", which sends the rooms' calls to __wrap_rename() (PosixCalls_windows.cpp):
 // that one replaces the target in one step, as POSIX rename() does.

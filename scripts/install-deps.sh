@@ -31,6 +31,9 @@ packages=(
     lame opus-tools
     # benchmarks: a desktop timer counting down, measured beside the program
     kteatime
+    # the Windows build's tests run under Wine (scripts/windows/build-qt.sh installs the cross
+    # compiler and builds Qt for Windows)
+    wine wine64
 )
 
 missing=()

@@ -14,3 +14,7 @@ else
     bash scripts/build.sh "$dir"
 fi
 ctest --test-dir "$dir" --output-on-failure -j 2
+if [[ "$dir" == build ]]; then
+    # The Windows build under Wine; its first run on a machine builds Qt for Windows.
+    bash scripts/windows/test.sh
+fi
