@@ -79,6 +79,8 @@ void Form1::Form_Load()
         trap.run(208, [&] { Check8->hide(); });
     }
 
+    // 208 again, on purpose: the reports users send name this step 208, as they name the hiding
+    // of Check8 above; a new number would make their screenshots point elsewhere.
     trap.run(208,
              [&] { HistoryLogPath = NameRules::HistoryLogPathFor(ProductInfo::kProductName); });
     trap.run(210, [&] { Loading = false; });
