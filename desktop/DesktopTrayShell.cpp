@@ -3,6 +3,7 @@
 #include "desktop/BalloonService.h"
 #include "desktop/StatusNotifierHostWatch.h"
 #include "desktop/StatusNotifierItem.h"
+#include "desktop/TrayClicks.h"
 
 #include <QGuiApplication>
 
@@ -172,25 +173,8 @@ void DesktopTrayShell::updateIcon()
 
 void DesktopTrayShell::onQtActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    // A tray reports whole clicks; the control expects the button going down and coming up.
-    // An X11 tray reports a double click as Trigger then DoubleClick, which makes the usual
-    // down, up, double click, up.
-    switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        sendNotices({TrayNotice::LeftButtonDown, TrayNotice::LeftButtonUp});
-        break;
-    case QSystemTrayIcon::DoubleClick:
-        sendNotices({TrayNotice::LeftButtonDoubleClick, TrayNotice::LeftButtonUp});
-        break;
-    case QSystemTrayIcon::Context:
-        sendNotices({TrayNotice::RightButtonDown, TrayNotice::RightButtonUp});
-        break;
-    case QSystemTrayIcon::MiddleClick:
-        sendNotices({TrayNotice::MiddleButtonDown, TrayNotice::MiddleButtonUp});
-        break;
-    case QSystemTrayIcon::Unknown:
-        break;
-    }
+    for (TrayNotice notice : noticesForClick(reason))
+        Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);
 }
 
 void DesktopTrayShell::sendNotices(std::initializer_list<TrayNotice> notices)

@@ -1,5 +1,7 @@
 #include "desktop/WindowsTrayShell.h"
 
+#include "desktop/TrayClicks.h"
+
 using TrayRecord::Command;
 using TrayRecord::Flag;
 
@@ -60,23 +62,8 @@ bool WindowsTrayShell::notificationAreaAvailable() const
 
 void WindowsTrayShell::onActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    // Qt reports whole clicks; the control expects the button going down and coming up.
-    switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        sendNotices({TrayNotice::LeftButtonDown, TrayNotice::LeftButtonUp});
-        break;
-    case QSystemTrayIcon::DoubleClick:
-        sendNotices({TrayNotice::LeftButtonDoubleClick, TrayNotice::LeftButtonUp});
-        break;
-    case QSystemTrayIcon::Context:
-        sendNotices({TrayNotice::RightButtonDown, TrayNotice::RightButtonUp});
-        break;
-    case QSystemTrayIcon::MiddleClick:
-        sendNotices({TrayNotice::MiddleButtonDown, TrayNotice::MiddleButtonUp});
-        break;
-    case QSystemTrayIcon::Unknown:
-        break;
-    }
+    for (TrayNotice notice : noticesForClick(reason))
+        Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);
 }
 
 void WindowsTrayShell::sendNotices(std::initializer_list<TrayNotice> notices)
