@@ -130,6 +130,8 @@ start_desktop() {
     mkdir -m 700 "$work/runtime"
     mkdir -p "$work/config" "$work/temp"
     export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config TEMP=$work/temp
+    # Every 30 seconds: a beep that near has the program load its sound engine at once.
+    printf '[Pingora]\nOftenIndex=4\nStartStopState=On\n' >"$work/config/Wrenfield.ini"
     # The program may open its home page at start; no browser is wanted here.
     export BROWSER=true
     local bus
@@ -170,7 +172,7 @@ check_and_end_program() {
     class=$(xprop -id "$window" WM_CLASS | sed -n 's/.*", "\(.*\)"$/\1/p')
     grep -qx "StartupWMClass=$class" "$work/tree/usr/share/applications/$app_id.desktop" ||
         fail "the window's class '$class' is not the desktop entry's StartupWMClass"
-    # Once the window is up the program loads its sound engine from its own folder.
+    # With a beep near, the program loads its sound engine from its own folder.
     local engine="${expected%/pingora}/sound/libpingora-sound.so"
     for _ in $(seq 50); do
         grep -qF "$engine" "/proc/$program_pid/maps" && break
