@@ -173,11 +173,10 @@ void DesktopTrayShell::updateIcon()
 
 void DesktopTrayShell::onQtActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    for (TrayNotice notice : noticesForClick(reason))
-        Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);
+    sendNotices(noticesForClick(reason));
 }
 
-void DesktopTrayShell::sendNotices(std::initializer_list<TrayNotice> notices)
+void DesktopTrayShell::sendNotices(const std::vector<TrayNotice>& notices)
 {
     for (TrayNotice notice : notices)
         Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);

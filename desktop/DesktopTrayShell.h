@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <vector>
 
 class BalloonService;
 class StatusNotifierHostWatch;
@@ -42,7 +43,7 @@ class DesktopTrayShell : public TrayShell
   private:
     void updateIcon();
     void onQtActivated(QSystemTrayIcon::ActivationReason reason);
-    void sendNotices(std::initializer_list<TrayNotice> notices);
+    void sendNotices(const std::vector<TrayNotice>& notices);
     bool systemTrayPresent() const;
 
   private Q_SLOTS:

@@ -62,11 +62,10 @@ bool WindowsTrayShell::notificationAreaAvailable() const
 
 void WindowsTrayShell::onActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    for (TrayNotice notice : noticesForClick(reason))
-        Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);
+    sendNotices(noticesForClick(reason));
 }
 
-void WindowsTrayShell::sendNotices(std::initializer_list<TrayNotice> notices)
+void WindowsTrayShell::sendNotices(const std::vector<TrayNotice>& notices)
 {
     for (TrayNotice notice : notices)
         Q_EMIT TrayShell::notice(static_cast<int>(notice), m_id);

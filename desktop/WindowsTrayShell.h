@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 #include <QSystemTrayIcon>
+#include <vector>
 
 /// The Windows notification area through Qt's tray icon: the icon, its tooltip, the clicks on
 /// it and its balloons. Windows puts the icon back itself when the taskbar restarts.
@@ -21,7 +22,7 @@ class WindowsTrayShell : public TrayShell
   private:
     void takeFields(const TrayRecord::Record& record);
     void onActivated(QSystemTrayIcon::ActivationReason reason);
-    void sendNotices(std::initializer_list<TrayNotice> notices);
+    void sendNotices(const std::vector<TrayNotice>& notices);
 
     QSystemTrayIcon* m_icon;
     bool m_added = false;
