@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "TestWindow.h"
 #include "appearance/PointerFeedback.h"
+#include "beep/IntervalCatalogue.h"
 #include "beep/RowChoiceWatch.h"
 #include "core/NameRules.h"
 #include "core/WindowTimer.h"
@@ -23,6 +24,8 @@
 #include <unistd.h>
 
 namespace {
+
+const int kRowCount = int(IntervalCatalogue::kRows.size());
 
 QString selectedRow(Form1& form)
 {
@@ -134,7 +137,7 @@ class tst_FormLoad : public QObject
         QCOMPARE(Form1Probe(form).Text2()->text(), defaultSound);
         QCOMPARE(Form1Probe(form).ListView1()->headerItem()->text(0),
                  QString("How often would you like to beep?"));
-        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), kRowCount);
         QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(0)->text(0),
                  QString("Beep every 1 second"));
         QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(15)->text(0),
@@ -229,13 +232,17 @@ class tst_FormLoad : public QObject
         QTest::addColumn<QList<int>>("reports");
         QTest::addColumn<QString>("row");
         QTest::newRow("abc") << "abc" << QList<int>{172, 174} << "Beep every 5 minutes";
-        QTest::newRow("17") << "17" << QList<int>{174} << "Beep every 5 minutes";
+        QTest::newRow("past the end")
+            << QString::number(kRowCount + 1) << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("0") << "0" << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("-1") << "-1" << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("99999") << "99999" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("6.5") << "6.5" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("empty") << "" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("spaced 7") << " 7 " << QList<int>{} << "Beep every 10 minutes";
+        // Positions users have stored name the same rows for ever: rows are only appended.
+        QTest::newRow("1") << "1" << QList<int>{} << "Beep every 1 second";
+        QTest::newRow("11") << "11" << QList<int>{} << "Beep every 1 hour";
         QTest::newRow("16") << "16" << QList<int>{} << "Beep every 24 hours";
         QTest::newRow("huge") << QString(100000, '9') << QList<int>{172, 174}
                               << "Beep every 5 minutes";
@@ -386,8 +393,8 @@ class tst_FormLoad : public QObject
         static const QRegularExpression words(
             QStringLiteral("^Beep every (\\d+) (second|minute|hour)s?$"));
         const QHash<QString, int> unit{{"second", 1}, {"minute", 60}, {"hour", 3600}};
-        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
-        for (int i = 0; i < 16; ++i) {
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), kRowCount);
+        for (int i = 0; i < kRowCount; ++i) {
             Form1Probe(form).ListView1()->setCurrentItem(
                 Form1Probe(form).ListView1()->topLevelItem(i));
             const auto match = words.match(selectedRow(form));
