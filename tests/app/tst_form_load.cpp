@@ -4,6 +4,7 @@
 #include "ModalAnswerer.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
+#include "app/Form1Layout.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/IntervalCatalogue.h"
 #include "beep/RowChoiceWatch.h"
@@ -90,6 +91,19 @@ class tst_FormLoad : public QObject
         }
         QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
+
+        // The e2e tests and the benchmarks click each button in its middle.
+        using namespace Form1Layout;
+        const std::pair<const char*, Point> clicks[] = {
+            {"PushButton5", centre(kPushButton5)},   {"PushButton1", centre(kPushButton1, kFrame2)},
+            {"PushButton6", centre(kPushButton6)},   {"PushButton4", centre(kPushButton4, kFrame2)},
+            {"PushButton3", centre(kPushButton3)},   {"PushButton8", centre(kPushButton8)},
+            {"PushButton11", centre(kPushButton11)}, {"PushButton12", centre(kPushButton12)}};
+        for (const auto& [name, at] : clicks) {
+            const auto* button = form.findChild<QWidget*>(name);
+            const QPoint middle = button->mapTo(&form, button->rect().center());
+            QVERIFY2((QPoint(at.x, at.y) - middle).manhattanLength() <= 1, name);
+        }
 
         // White window, frames and check boxes; bold Arial captions.
         for (QWidget* white :
