@@ -334,6 +334,8 @@ class tst_SettingsStore : public QObject
         QTest::newRow("being written") << "Wrenfield.ini.pingora-new-Qw12Er" << false << false;
         QTest::newRow("longer ending") << "Wrenfield.ini.pingora-new-abcdefg" << true << false;
         QTest::newRow("another file's") << "Other.ini.pingora-new-abcdef" << true << false;
+        QTest::newRow("not our letters") << "Wrenfield.ini.pingora-new-ab.d~f" << true << false;
+        QTest::newRow("shorter ending") << "Wrenfield.ini.pingora-new-abcde" << true << false;
         for (const char* ending : {"202412", "Backup", "BACKUP", "copy01", "backup", "aB3xY9"})
             QTest::newRow(ending) << QString("Wrenfield.ini.") + ending << true << false;
     }
