@@ -26,11 +26,35 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+namespace {
+
+// While on, each cut of a file records whether another copy could have locked it just then.
+bool g_probeLockAtCut = false;
+std::optional<bool> g_lockFreeAtCut;
+
+} // namespace
+
+// Stand-in for the C library's call: the take-back of a part-written line must happen while
+// the log is still locked, or another copy's line could land before it is cut.
+extern "C" int ftruncate(int fd, off_t length)
+{
+    if (g_probeLockAtCut) {
+        const int other =
+            ::open(qPrintable(QStringLiteral("/proc/self/fd/%1").arg(fd)), O_WRONLY | O_CLOEXEC);
+        g_lockFreeAtCut = other >= 0 && ::flock(other, LOCK_EX | LOCK_NB) == 0;
+        ::close(other);
+    }
+    return int(::syscall(SYS_ftruncate, fd, length));
+}
 
 namespace {
 
@@ -228,6 +252,8 @@ class tst_BeepCommands : public QObject
         }
 
         const QString line = "Beeped at 8/31/2021 3:04:05 PM";
+        g_probeLockAtCut = true;
+        g_lockFreeAtCut.reset();
         try {
             IntervalSave::AppendHistoryLine(log, line);
             QFAIL("a line was written to a full disk");
@@ -235,7 +261,10 @@ class tst_BeepCommands : public QObject
             QVERIFY2(failure.description().contains(qt_error_string(sizeLimited ? EFBIG : ENOSPC)),
                      qPrintable(failure.description()));
         }
+        g_probeLockAtCut = false;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        // A part written was cut while the log was still locked.
+        QCOMPARE(g_lockFreeAtCut, room > 0 ? std::optional(false) : std::nullopt);
         const auto addedToTheLog = [&] {
             const QByteArray now = readTestFile(log);
             return now.startsWith(before) ? now.mid(before.size()) : "<earlier lines changed>";
