@@ -7,7 +7,7 @@
 # from, the licence texts that file refers to, and SOURCES.txt, which names each DLL's source
 # package and version.
 #
-# Usage: deploy.sh <build's program folder> <Qt plugin folder> <DLL folders, ;-separated>
+# Usage: deploy.sh <build's program folder> <Qt plugin folder> <DLL folders, :-separated>
 #                  <output folder>
 # The tools come from the environment: OBJDUMP, STRIP (the MinGW-w64 ones).
 set -euo pipefail
@@ -45,7 +45,7 @@ done
 
 find_dll() {
     local dir
-    IFS=';' read -ra dirs <<<"$dll_dirs"
+    IFS=: read -ra dirs <<<"$dll_dirs"
     for dir in "${dirs[@]}"; do
         # Windows matches DLL names without regard to case.
         find "$dir" -maxdepth 1 -iname "$1" -print -quit
