@@ -64,9 +64,11 @@ Function .onInit
 FunctionEnd
 
 Function un.onInit
+    ; The uninstaller removes the copy it belongs to (NSIS sets $INSTDIR to its folder), also
+    ; when the registry names another.
+    Push $INSTDIR
     !insertmacro MULTIUSER_UNINIT
-    ; The uninstaller removes the copy it sits in, whatever the registry says of another.
-    StrCpy $INSTDIR $EXEDIR
+    Pop $INSTDIR
 FunctionEnd
 
 ; A running Pingora holds its executable open: it can be neither replaced nor removed. Asks the
