@@ -1,6 +1,6 @@
 ; The Windows installer of Pingora, made on Linux by makensis through scripts/windows/package.sh,
-; which passes PROGRAM_DIR (the program folder to install), FILE_LIST (that folder's files as
-; uninstall lines), INSTALLED_SIZE_KB, OUTFILE, VERSION, PUBLISHER, HOME_PAGE, CONTACT_PAGE and
+; which passes PROGRAM_DIR (the program folder to install), FILE_LIST and FOLDER_LIST (that
+; folder's files and folders as uninstall lines), INSTALLED_SIZE_KB, OUTFILE, VERSION, PUBLISHER, HOME_PAGE, CONTACT_PAGE and
 ; LICENSE_FILE.
 ;
 ; It installs for the current user, which needs no administrator, or, when an administrator
@@ -136,10 +136,21 @@ SectionEnd
 
 Section "Uninstall"
     Call un.WaitUntilClosed
-    !include "${FILE_LIST}"
     ; A skin the user saved in the program folder goes with it.
     Delete "$INSTDIR\x\o.cjs"
     RMDir "$INSTDIR\x"
+    ClearErrors
+    !include "${FILE_LIST}"
+    ; Files that stay (held open by another program) keep the uninstaller and its entry, so
+    ; that it can be run again.
+    ${If} ${Errors}
+        SetErrorLevel 2
+        MessageBox MB_OK|MB_ICONSTOP \
+            "Some of ${PRODUCT}'s files in $INSTDIR could not be removed. Close the programs that use them, then uninstall again." \
+            /SD IDOK
+        Abort "Some files in $INSTDIR could not be removed."
+    ${EndIf}
+    !include "${FOLDER_LIST}"
     Delete "$INSTDIR\${UNINSTALLER}"
     ; Only an empty folder is removed: whatever else the user put there stays.
     RMDir "$INSTDIR"

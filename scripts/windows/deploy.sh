@@ -29,10 +29,13 @@ for file in pingora.exe beep.wav HAND-M.CUR; do
     [[ -s $built/$file ]] || fail "$built/$file is missing"
     cp "$built/$file" "$out/"
 done
-(cd "$built" && find . -iname '*.dll' -print0) | while IFS= read -r -d '' dll; do
+own=()
+while IFS= read -r -d '' dll; do
+    dll=${dll#./}
     mkdir -p "$out/$(dirname "$dll")"
     cp "$built/$dll" "$out/$dll"
-done
+    own+=("${dll//\//\\}")
+done < <(cd "$built" && find . -iname '*.dll' -print0)
 # For the licences: where each DLL taken was found, and its name in the folder.
 declare -A taken=() shipped=()
 # Qt finds its plugins in these folders beside the executable.
@@ -86,6 +89,9 @@ declare -A copyrights=()
     echo "licence texts it refers to. The source packages are Debian's, at the versions given;"
     echo "Qt was built from its source with scripts/windows/build-qt.sh of Pingora's source."
     echo
+    for dll in "${own[@]}"; do
+        echo "$dll: Pingora's own, MIT licence (Pingora.txt)"
+    done
     for key in $(printf '%s\n' "${!taken[@]}" | sort); do
         path=${taken[$key]}
         package='' version='' copyright=''

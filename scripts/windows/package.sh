@@ -11,25 +11,24 @@ shift 3
 work=$(mktemp -d "$(dirname "$installer")/.package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# The uninstaller's list of what it removes: every file installed, then the folders, deepest
+# The uninstaller's lists of what it removes: every file installed, and the folders, deepest
 # first. NSIS takes $ as the start of a variable, so names double it.
 nsis_path() {
     local path=${1#./}
     path=${path//\$/\$\$}
     echo "\$INSTDIR\\${path//\//\\}"
 }
-{
-    (cd "$folder" && find . -type f | sort) | while IFS= read -r file; do
-        echo "Delete \"$(nsis_path "$file")\""
-    done
-    (cd "$folder" && find . -mindepth 1 -type d | sort -r) | while IFS= read -r dir; do
-        echo "RMDir \"$(nsis_path "$dir")\""
-    done
-} >"$work/files.nsh"
+(cd "$folder" && find . -type f | sort) | while IFS= read -r file; do
+    echo "Delete \"$(nsis_path "$file")\""
+done >"$work/files.nsh"
+(cd "$folder" && find . -mindepth 1 -type d | sort -r) | while IFS= read -r dir; do
+    echo "RMDir \"$(nsis_path "$dir")\""
+done >"$work/folders.nsh"
 
 size_kb=$(du -sk "$folder" | cut -f 1)
 makensis -V2 -NOCD -WX \
-    "-DPROGRAM_DIR=$folder" "-DFILE_LIST=$work/files.nsh" "-DINSTALLED_SIZE_KB=$size_kb" \
+    "-DPROGRAM_DIR=$folder" "-DFILE_LIST=$work/files.nsh" "-DFOLDER_LIST=$work/folders.nsh" \
+    "-DINSTALLED_SIZE_KB=$size_kb" \
     "-DOUTFILE=$work/$(basename "$installer")" "$@" "$here/../../packaging/windows/pingora.nsi"
 mv "$work/$(basename "$installer")" "$installer"
 

@@ -36,7 +36,7 @@ done < <(find "$folder" \( -iname '*.exe' -o -iname '*.dll' \) -print0)
 
 while IFS= read -r -d '' dll; do
     relative=${dll#"$folder"/}
-    grep -qF "${relative//\//\\}: source package " "$folder/licenses/SOURCES.txt" ||
+    cut -d : -f 1 "$folder/licenses/SOURCES.txt" | grep -qxF "${relative//\//\\}" ||
         fail "licenses/SOURCES.txt does not say where $relative comes from"
 done < <(find "$folder" -iname '*.dll' -print0)
 echo "The portable zip is complete: $(find "$folder" -iname '*.dll' | wc -l) DLLs."
