@@ -20,8 +20,8 @@ windows_dlls=(advapi32 authz comdlg32 d3d9 d3d11 dwmapi dxgi gdi32 imm32 kernel3
 python3 -m zipfile -e "$zip" "$work"
 folder=$work/Pingora
 [[ -d $folder ]] || fail "the zip does not unpack into a folder Pingora"
-for file in pingora.exe beep.wav HAND-M.CUR platforms/qwindows.dll licenses/Pingora.txt \
-    licenses/SOURCES.txt licenses/LGPL-3.txt licenses/GPL-3.txt; do
+for file in pingora.exe beep.wav HAND-M.CUR platforms/qwindows.dll licenses/{Pingora,LGPL-3}.txt \
+    licenses/{SOURCES,GPL-3}.txt; do
     [[ -s $folder/$file ]] || fail "$file is missing"
 done
 
