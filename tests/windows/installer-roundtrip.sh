@@ -2,7 +2,8 @@
 # Round trip of the Windows installer under Wine, in a Wine prefix of its own, on the display of
 # the desktop session it runs in: installs silently for the current user or for all users
 # (Wine's user is an administrator), starts the program from the Start menu entry's target,
-# checks that installing again waits for the program to be closed, and uninstalls.
+# checks that installing again and uninstalling wait for the program to be closed, and
+# uninstalls.
 # Usage: installer-roundtrip.sh <installer.exe> <portable.zip> CurrentUser|AllUsers
 set -euo pipefail
 installer=$1 zip=$2 mode=$3
@@ -45,6 +46,9 @@ for _ in $(seq 300); do
 done
 [[ -n ${window:-} ]] || fail "no Pingora window within 60 seconds"
 wine "$installer" /S "/$mode" && fail "the installer replaced the program while it ran"
+# In its own place (_?=) the uninstaller ends with its work, here refused before any file goes.
+wine "$folder/Uninstall.exe" "/$mode" /S "_?=$location" && fail "the uninstaller ran beside the program"
+[[ -f $folder/beep.wav ]] || fail "the uninstaller removed files of the running program"
 kill "$(xdotool getwindowpid "$window")"
 wineserver -w
 wine "$installer" /S "/$mode" || fail "installing again over the closed program ended with $?"
