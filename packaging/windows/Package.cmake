@@ -14,7 +14,7 @@ set(deployed ${PINGORA_PACKAGE_DIR}/Pingora)
 string(JOIN ":" dll_folders ${dll_dirs})
 
 set(inputs pingora pingora_program_files LICENSE
-    scripts/windows/deploy.sh scripts/windows/package.sh
+    scripts/windows/deploy.sh scripts/windows/make-icon.py scripts/windows/package.sh
     packaging/windows/pingora.nsi packaging/windows/dll-sources.txt)
 # A sound module built for Windows sits in the program folder and comes along.
 if(TARGET pingora-sound)
@@ -25,12 +25,13 @@ add_custom_command(OUTPUT ${PINGORA_INSTALLER} ${PINGORA_PORTABLE_ZIP}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PINGORA_PACKAGE_DIR}
     COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP} STRIP=${CMAKE_STRIP}
             bash ${CMAKE_SOURCE_DIR}/scripts/windows/deploy.sh ${PINGORA_PROGRAM_DIR}
-            ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS} ${dll_folders} ${deployed}
+            ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS} ${dll_folders} ${CMAKE_BINARY_DIR}/icons
+            ${deployed}
     COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/windows/package.sh ${deployed}
             ${PINGORA_INSTALLER} ${PINGORA_PORTABLE_ZIP}
             -DVERSION=${PROJECT_VERSION} "-DPUBLISHER=${PINGORA_VENDOR}"
             -DHOME_PAGE=${PINGORA_HOMEPAGE} -DCONTACT_PAGE=${PINGORA_CONTACT_PAGE}
-            -DLICENSE_FILE=${CMAKE_SOURCE_DIR}/LICENSE
+            -DLICENSE_FILE=${deployed}/licenses/Pingora.txt
     DEPENDS ${inputs}
     WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
     COMMENT "Making the Windows installer and the portable zip"

@@ -113,14 +113,14 @@ Section "${PRODUCT}"
     ClearErrors
     WriteUninstaller "$INSTDIR\${UNINSTALLER}"
     !insertmacro FAIL_ON_ERRORS "The uninstaller could not be written to $INSTDIR."
-    CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\pingora.exe"
+    CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\pingora.exe" "" "$INSTDIR\pingora.ico"
     !insertmacro FAIL_ON_ERRORS "The Start menu entry could not be made."
 
     ; The entry in the installed programs; the uninstaller is told who it was installed for.
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
-    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\pingora.exe"
+    WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\pingora.ico"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "URLInfoAbout" "${HOME_PAGE}"
     WriteRegStr SHCTX "${UNINSTALL_KEY}" "HelpLink" "${CONTACT_PAGE}"

@@ -20,7 +20,7 @@ windows_dlls=(advapi32 authz comdlg32 d3d9 d3d11 dwmapi dxgi gdi32 imm32 kernel3
 python3 -m zipfile -e "$zip" "$work"
 folder=$work/Pingora
 [[ -d $folder ]] || fail "the zip does not unpack into a folder Pingora"
-for file in pingora.exe beep.wav HAND-M.CUR platforms/qwindows.dll licenses/{Pingora,LGPL-3}.txt \
+for file in pingora.exe pingora.ico beep.wav HAND-M.CUR platforms/qwindows.dll licenses/{Pingora,LGPL-3}.txt \
     licenses/{SOURCES,GPL-3}.txt; do
     [[ -s $folder/$file ]] || fail "$file is missing"
 done

@@ -46,8 +46,10 @@ for _ in $(seq 300); do
 done
 [[ -n ${window:-} ]] || fail "no Pingora window within 60 seconds"
 wine "$installer" /S "/$mode" && fail "the installer replaced the program while it ran"
-# In its own place (_?=) the uninstaller ends with its work, here refused before any file goes.
-wine "$folder/Uninstall.exe" "/$mode" /S "_?=$location" && fail "the uninstaller ran beside the program"
+# In its own place (_?=, a path without spaces) the uninstaller ends with its work, here
+# refused before any file goes.
+short=$(winepath -s "$location" | tr -d '\r')
+wine "$folder/Uninstall.exe" "/$mode" /S "_?=$short" && fail "the uninstaller ran beside the program"
 [[ -f $folder/beep.wav ]] || fail "the uninstaller removed files of the running program"
 kill "$(xdotool getwindowpid "$window")"
 wineserver -w
