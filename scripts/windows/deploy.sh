@@ -49,12 +49,14 @@ for plugin in platforms/qwindows.dll styles/qwindowsvistastyle.dll; do
 done
 
 find_dll() {
-    local dir
+    local dir found
     IFS=: read -ra dirs <<<"$dll_dirs"
     for dir in "${dirs[@]}"; do
         # Windows matches DLL names without regard to case.
-        find "$dir" -maxdepth 1 -iname "$1" -print -quit
-    done | head -n 1
+        found=$(find "$dir" -maxdepth 1 -iname "$1" -print -quit)
+        [[ -n $found ]] && echo "$found" && return
+    done
+    return 0
 }
 imports() { "$OBJDUMP" -p "$1" | awk '/^\tDLL Name: / { print $3 }'; }
 

@@ -37,7 +37,8 @@ diff <(cd "$work/zip/Pingora" && find . -type f | sort) \
 
 # Wine's start cannot open shortcuts: the target is read from the entry as the one path in it.
 shortcut=$(find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Pingora.lnk')
-target=$(tr -c '[:print:]' '\n' <"$shortcut" | grep -m 1 '^[A-Z]:\\.*\.exe$') || fail "no Start menu entry"
+target=$(tr -c '[:print:]' '\n' <"$shortcut" | grep '^[A-Z]:\\.*\.exe$') || fail "no Start menu entry"
+target=${target%%$'\n'*}
 [[ $target == "$location\\pingora.exe" ]] || fail "the Start menu entry starts $target"
 (cd "$folder" && exec wine "$target") >/dev/null 2>&1 &
 for _ in $(seq 300); do
