@@ -109,7 +109,7 @@ declare -A copyrights=()
                 # shellcheck disable=SC2053 # the table's patterns are globs
                 if [[ $path == $pattern ]]; then
                     package=$source copyright=$file
-                    version=$(apt-cache showsrc "$source" | awk '/^Version:/ { print $2; exit }')
+                    version=$(apt-cache showsrc "$source" | awk '/^Version:/ && !v { v = $2 } END { print v }')
                     break
                 fi
             done <"$sources_table"
@@ -125,7 +125,7 @@ for package in "${!copyrights[@]}"; do
     # Debian's copyright files name the long licence texts by their place on a Debian system.
     grep -o '/usr/share/common-licenses/[A-Za-z0-9.+-]*[A-Za-z0-9+-]' "${copyrights[$package]}" || true
 done | sort -u | while read -r text; do
-    [[ -f $text ]] && cp -L "$text" "$out/licenses/$(basename "$text").txt"
+    if [[ -f $text ]]; then cp -L "$text" "$out/licenses/$(basename "$text").txt"; fi
 done
 # Windows' own editors expect CR LF.
 for text in "$out"/licenses/*.txt; do
