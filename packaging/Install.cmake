@@ -9,23 +9,11 @@ include(GNUInstallDirs)
 
 # Date of the release named in project(); update both together.
 set(PINGORA_RELEASE_DATE 2026-12-07)
-set(PINGORA_VENDOR "Team Wrenfield")
 
 set(PINGORA_INSTALL_PROGRAM_DIR lib/pingora
     CACHE STRING "Program folder below the install prefix: the executable and its own files")
 
-# Addresses are written once, in core/ProductInfo.h.
-function(pingora_read_product_info name variable)
-    file(STRINGS ${CMAKE_SOURCE_DIR}/core/ProductInfo.h line REGEX "${name} = ")
-    string(REGEX REPLACE ".*QStringLiteral\\(\"([^\"]+)\"\\).*" "\\1" value "${line}")
-    if(value STREQUAL "" OR value STREQUAL line)
-        message(FATAL_ERROR "cannot read ${name} from core/ProductInfo.h")
-    endif()
-    set(${variable} "${value}" PARENT_SCOPE)
-endfunction()
-pingora_read_product_info(kHomePage PINGORA_HOMEPAGE)
-pingora_read_product_info(kContactPage PINGORA_CONTACT_PAGE)
-pingora_read_product_info(kSupportEmail PINGORA_SUPPORT_EMAIL)
+include(packaging/ProductInfo.cmake)
 set(PINGORA_MAINTAINER "${PINGORA_VENDOR} <${PINGORA_SUPPORT_EMAIL}>")
 
 # The Debian changelog wants the date as in RFC 5322.

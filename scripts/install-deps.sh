@@ -32,8 +32,8 @@ packages=(
     # benchmarks: a desktop timer counting down, measured beside the program
     kteatime
     # the Windows build's tests run under Wine (scripts/windows/build-qt.sh installs the cross
-    # compiler and builds Qt for Windows)
-    wine wine64
+    # compiler and builds Qt for Windows); its installer is made with NSIS
+    wine wine64 nsis
 )
 
 missing=()
