@@ -89,17 +89,25 @@ boxes() { windows_of pingora.exe | grep -vx "$main"; }
 # Clicks the button at $1 $2, and prints what the box that comes up copies on Ctrl+C (its
 # title, text and buttons); the box is then closed with Escape.
 box_copy_after_click() {
+    local earlier box
+    earlier=$(boxes)
     printf 'before' | xclip -selection clipboard -i
     click_at "$1" "$2"
-    wait_until 20 eval '[ -n "$(boxes)" ]' || { echo "(no box came up)"; return; }
-    local box
-    box=$(boxes | head -n1)
-    xdotool windowactivate --sync "$box" 2>/dev/null
-    xdotool key --clearmodifiers ctrl+c
-    wait_until 10 eval '[ "$(xclip -o -selection clipboard 2>/dev/null)" != before ]'
+    new_box() { boxes | grep -vxF "$earlier" | head -n1; }
+    wait_until 20 eval '[ -n "$(new_box)" ]' || { echo "(no box came up)"; return; }
+    box=$(new_box)
+    # A box just mapped may not have the keyboard yet: a click on its margin gives it the
+    # keyboard, as a person's would, until it copies.
+    copied() { [ "$(xclip -o -selection clipboard 2>/dev/null)" != before ]; }
+    copy_box() {
+        xdotool mousemove --window "$box" 8 8 click 1
+        xdotool key --clearmodifiers ctrl+c
+        wait_until 2 copied
+    }
+    wait_until 20 copy_box
     xclip -o -selection clipboard 2>/dev/null | tr -d '\r'
     xdotool key --clearmodifiers Escape
-    wait_until 10 eval '[ -z "$(boxes)" ]'
+    wait_until 10 eval '[ -z "$(boxes)" ]' || echo "(the box stayed after Escape)"
 }
 box_text() { # title, text, buttons: as a Windows message box copies them
     local line=---------------------------
