@@ -52,7 +52,9 @@ folder="$temp_unix/Pingora Grüße 日本"
 mkdir -p "$folder/x"
 cp "$program" "$(dirname "$program")/beep.wav" "$folder/"
 printf 'QWidget { background-color: #204060; }\n' >"$folder/x/o.cjs"
-rm -f "$temp_unix/Pingora.txt"
+# The history log in a folder with a space, where an unquoted path would name another file.
+mkdir -p "$temp_unix/log folder"
+reg add 'HKCU\Environment' /v TEMP /d "$(winepath_of "$temp_unix/log folder")" /f >/dev/null
 
 "$run" "$folder/$(basename "$program")" >"$work/pingora.log" 2>&1 &
 pids+=($!)
@@ -172,9 +174,12 @@ wait_until 20 eval '[ -z "$(reg_value "$run_key" Pingora)" ]' || fail "clearing 
 pass "clearing the start-up box removed the Run value"
 
 # --- View History Log: Notepad with the log.
-printf 'Beeped at 8/31/2021 3:04:05 PM\r\n' >"$temp_unix/Pingora.txt"
+printf 'Beeped at 8/31/2021 3:04:05 PM\r\n' >"$temp_unix/log folder/Pingora.txt"
 click_at $((120 + 1920)) $((6930 + 200))
 notepad() { windows_of notepad.exe "Pingora.txt - Notepad"; }
 wait_until 30 eval '[ -n "$(notepad)" ]' || fail "Notepad did not open the log"
 [ -z "$(boxes)" ] || fail "viewing the log showed a box"
 pass "View History Log opened Pingora.txt in Notepad"
+# The window does not wait for Notepad: it answers while Notepad is open.
+check_box help $((120 + 1920)) $((7440 + 200)) Pingora \
+    "Questions? Please contact Team Wrenfield at https://www.example.com/pingora/contact" OK
