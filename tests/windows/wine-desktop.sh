@@ -131,6 +131,20 @@ check_box "no log to view" $((120 + 1920)) $((6930 + 200)) Pingora \
     "There isn't a history to view because actions have not been performed yet." OK
 check_box "clear question" $((4080 + 1920)) $((7440 + 200)) Pingora \
     "Are you sure you want to delete the history log and start over?" "&Yes   &No"
+# The sound file dialog: the system's own, with the program's title; the file chosen there is
+# kept as the user reads it, with backslashes.
+cp "$folder/beep.wav" "$temp_unix/log folder/ding.wav"
+chosen=$(winepath_of "$temp_unix/log folder/ding.wav")
+click_at $((120 + 240 + 1800)) $((1530 + 750 + 200))
+dialog() { windows_of pingora.exe "Add File(s) - Hold Ctrl to select multiple files"; }
+wait_until 30 eval '[ -n "$(dialog)" ]' || fail "no sound file dialog with its title came up"
+xdotool windowactivate --sync "$(dialog)" 2>/dev/null
+xdotool type --clearmodifiers "$chosen"
+xdotool key --clearmodifiers Return
+wait_until 10 eval '[ -z "$(boxes)" ]' || fail "the sound file dialog did not close"
+wait_until 10 eval '[ "$(reg_value "$settings" Beep)" = "$chosen" ]' ||
+    fail "the chosen sound file is kept as '$(reg_value "$settings" Beep)', not '$chosen'"
+pass "the sound file chosen in \"Add File(s) - Hold Ctrl to select multiple files\" is $chosen"
 
 # --- The first minimise: into the tray, with the balloon.
 xdotool windowminimize "$main"
