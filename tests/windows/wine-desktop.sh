@@ -1,14 +1,15 @@
 #!/bin/bash
 # Real-desktop test of the Windows program under Wine, run inside desktop-session.sh --wm:
-#   wine-desktop.sh <wine-run.sh> <pingora.exe> <balloon-text.exe>
+#   wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe>
 # The program runs in a Wine prefix of its own on the session's X server, where Wine docks its
 # tray icon in icewm's tray; the test drives it with xdotool as a person would and reads what
 # a person reads:
-#   - the main window and its boxes bear their titles, and each box's text is exact (a Windows
-#     message box copies its title, text and buttons to the clipboard on Ctrl+C);
+#   - the main window, its boxes and the sound file dialog bear their titles, and each box's text
+#     is exact (a Windows message box copies its title, text and buttons to the clipboard on
+#     Ctrl+C); the file chosen in the dialog is kept with backslashes;
 #   - the first minimise hides the window in the tray, and the balloon that Wine's shell shows
-#     has the program's text (its title cannot be read there); a click on the tray icon brings
-#     the window back;
+#     has the program's text (its title cannot be read there); the icon's tooltip reads Pingora,
+#     and a click on the icon brings the window back;
 #   - ticking "Load this software on Windows startup" and choosing an interval write the
 #     settings and the log-on value under the user's Run key, as Wine's `reg` reads them;
 #   - "View History Log" opens the log in Notepad, and the window does not wait for it;
@@ -16,10 +17,10 @@
 #     backslashes and the skin beside the program is read through the folder's Unicode name.
 set -u
 
-usage="usage: wine-desktop.sh <wine-run.sh> <pingora.exe> <balloon-text.exe>"
+usage="usage: wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe>"
 run=${1:?$usage}
 program=${2:?$usage}
-balloon_text=${3:?$usage}
+tray_tips=${3:?$usage}
 session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/wine-desktop"
 mkdir -p "$work"
@@ -153,7 +154,8 @@ hidden() {
         ! xprop -root _NET_CLIENT_LIST | grep -q "$(printf '0x%x' "$main")"
 }
 wait_until 20 hidden || fail "the window did not leave the screen and the taskbar"
-balloons() { "$run" "$balloon_text" 2>/dev/null | tr -d '\r'; }
+tooltips() { "$run" "$tray_tips" 2>/dev/null | tr -d '\r'; }
+balloons() { tooltips | sed -n 's/^balloon: //p'; }
 wait_until 20 eval '[ -n "$(balloons)" ]' || fail "no balloon came up"
 expected="has been minimized to the system tray.\\nClick on the blue 'W' icon (W for Wrenfield) to bring the software back."
 [ "$(balloons)" = "$expected" ] || fail "the balloon reads '$(balloons)'"
@@ -170,7 +172,11 @@ tray_icon() {
 }
 wait_until 20 tray_icon >/dev/null || fail "no icon in the tray"
 eval "$(xdotool getwindowgeometry --shell "$(tray_icon)")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+wait_until 20 eval 'tooltips | grep -qx "tip: Pingora"' ||
+    fail "the icon's tooltip reads '$(tooltips | grep '^tip: ')'"
+pass "the icon's tooltip reads Pingora"
+xdotool click 1
 shown() { xwininfo -id "$main" | grep -q IsViewable; }
 wait_until 20 shown || fail "a click on the tray icon did not bring the window back"
 pass "a click on the tray icon brought the window back"

@@ -1,7 +1,7 @@
-// Prints the text of every balloon notice on show, as the notification area shows it: UTF-8,
-// one balloon a line, with the text's line breaks as "\n". Wine's shell draws a balloon as a
-// tooltip window of its own process, whose window text is the balloon's text. (Its title cannot
-// be read: Wine's tooltips do not answer TTM_GETTITLE.)
+// Prints the text of every balloon notice and tooltip on show, as the notification area shows
+// them: "balloon: <text>" or "tip: <text>", UTF-8, one a line, with the text's line breaks as
+// "\n". Wine's shell draws both as tooltip windows of its own process, whose window text is what
+// they show. (A balloon's title cannot be read: Wine's tooltips do not answer TTM_GETTITLE.)
 #include <windows.h>
 
 #include <commctrl.h>
@@ -10,16 +10,15 @@
 
 namespace {
 
-BOOL CALLBACK printIfBalloon(HWND window, LPARAM)
+BOOL CALLBACK printIfTooltip(HWND window, LPARAM)
 {
     wchar_t className[64] = {};
     GetClassNameW(window, className, 64);
-    if (lstrcmpiW(className, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(window) ||
-        !(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON))
+    if (lstrcmpiW(className, TOOLTIPS_CLASSW) != 0 || !IsWindowVisible(window))
         return TRUE;
     wchar_t text[512] = {};
     SendMessageW(window, WM_GETTEXT, 512, LPARAM(text));
-    std::string line;
+    std::string line = GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON ? "balloon: " : "tip: ";
     for (const wchar_t* c = text; *c; ++c) {
         if (*c == L'\r')
             continue;
@@ -40,7 +39,7 @@ BOOL CALLBACK printIfBalloon(HWND window, LPARAM)
 
 int main()
 {
-    EnumWindows(printIfBalloon, 0);
+    EnumWindows(printIfTooltip, 0);
     std::fflush(stdout);
     return 0;
 }
