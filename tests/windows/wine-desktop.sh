@@ -137,12 +137,22 @@ check_box "clear question" $((4080 + 1920)) $((7440 + 200)) Pingora \
 cp "$folder/beep.wav" "$temp_unix/log folder/ding.wav"
 chosen=$(winepath_of "$temp_unix/log folder/ding.wav")
 click_at $((120 + 240 + 1800)) $((1530 + 750 + 200))
-dialog() { windows_of pingora.exe "Add File(s) - Hold Ctrl to select multiple files"; }
+dialog() { windows_of pingora.exe "Add File(s) - Hold Ctrl to select multiple files" | head -n1; }
 wait_until 30 eval '[ -n "$(dialog)" ]' || fail "no sound file dialog with its title came up"
-xdotool windowactivate --sync "$(dialog)" 2>/dev/null
+dialog_active() {
+    xdotool windowactivate --sync "$(dialog)" 2>/dev/null
+    [ "$(xdotool getactivewindow)" = "$(dialog)" ]
+}
+wait_until 20 dialog_active || {
+    import -window root "$work/dialog.png"
+    fail "the sound file dialog did not take the keyboard ($(dialog) $(xdotool getactivewindow))"
+}
 xdotool type --clearmodifiers "$chosen"
 xdotool key --clearmodifiers Return
-wait_until 10 eval '[ -z "$(boxes)" ]' || fail "the sound file dialog did not close"
+wait_until 30 eval '[ -z "$(boxes)" ]' || {
+    import -window root "$work/dialog.png"
+    fail "the sound file dialog did not close"
+}
 wait_until 10 eval '[ "$(reg_value "$settings" Beep)" = "$chosen" ]' ||
     fail "the chosen sound file is kept as '$(reg_value "$settings" Beep)', not '$chosen'"
 pass "the sound file chosen in \"Add File(s) - Hold Ctrl to select multiple files\" is $chosen"
@@ -190,8 +200,11 @@ wait_until 20 eval '[ "$(reg_value "$run_key" Pingora)" = "\"$exe\"" ]' ||
 pass "ticking the start-up box wrote the Run value \"$exe\" and Windows Startup=On"
 
 click_at $((120 + 1000)) $((4020 + 2000)) # a row of the list, then its first row by key
-xdotool key --clearmodifiers Home
-wait_until 20 eval '[ "$(reg_value "$settings" OftenIndex)" = 1 ]' ||
+first_row_by_key() {
+    xdotool key --clearmodifiers Home
+    wait_until 3 eval '[ "$(reg_value "$settings" OftenIndex)" = 1 ]'
+}
+wait_until 20 first_row_by_key ||
     fail "OftenIndex is '$(reg_value "$settings" OftenIndex)' after choosing the first row"
 pass "choosing \"Beep every 1 second\" stored OftenIndex=1"
 
