@@ -12,6 +12,7 @@
 #include "core/WindowTimer.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,7 +40,9 @@ void Form1::Form_Load()
     });
     trap.run(108, [&] { VisitHomePage(); });
 
-    const QString pointerFile = m_platform.programFolder + kPointerFileName;
+    // Paths in the system's own spelling, as the user reads them in Text2 and in reports.
+    const QString pointerFile =
+        QDir::toNativeSeparators(m_platform.programFolder + kPointerFileName);
     if (trap.test(126, [&] { return Main::FileExists(pointerFile); }))
         trap.run(128, [&] { loadCustomPointer(pointerFile); });
 

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QUrl>
 
 namespace {
 
@@ -42,13 +41,13 @@ void Form1::PushButton3_Click()
 {
     ErrorTrap trap(Locations::kPushButton3);
     if (trap.test(100, [&] { return Main::FileExists(HistoryLogPath); }))
-        // The desktop's handler for plain text, started without a shell and not waited for.
-        // Only a file: a viewer handed a pipe or a device would wait or read without end.
+        // The platform's text editor, not waited for. Only a file: an editor handed a pipe or
+        // a device would wait or read without end.
         trap.run(102, [&] {
             if (!QFileInfo(HistoryLogPath).isFile())
                 throw Failure(
                     QStringLiteral("The history log %1 is not a regular file").arg(HistoryLogPath));
-            m_platform.openUrl(QUrl::fromLocalFile(HistoryLogPath));
+            m_platform.openTextFile(HistoryLogPath);
         });
     else
         trap.run(104,

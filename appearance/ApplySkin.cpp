@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -36,7 +37,8 @@ bool isRecolouredKind(const QWidget* control, const QWidget* window)
 
 void ApplySkin(QWidget* window, SkinEngine& engine, const QString& programFolder)
 {
-    const QString skinPath = findSkinFile(programFolder + kSkinFileInProgramFolder);
+    const QString skinPath =
+        findSkinFile(QDir::toNativeSeparators(programFolder + kSkinFileInProgramFolder));
     if (skinPath.isEmpty())
         return;
 

@@ -3,6 +3,7 @@
 #include "appearance/CursorFormat.h"
 #include "appearance/CursorImages.h"
 #include "core/Failure.h"
+#include "core/SystemFileName.h"
 
 #include <QDir>
 #include <QFile>
@@ -49,7 +50,7 @@ Entry chooseEntry(QByteArrayView bytes, int count)
 /// The contents of a regular file of at most kMaxCursorFileBytes, read without ever blocking.
 QByteArray readRegularFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = SystemFileName(path);
     // Open only what stat says is a regular file: opening a pipe waits for a writer.
     struct stat info
     {

@@ -1,6 +1,7 @@
 #include "appearance/SkinFile.h"
 
 #include "core/Failure.h"
+#include "core/SystemFileName.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -56,7 +57,7 @@ class FileDescriptor
 
 QString readSkinFile(const QString& path)
 {
-    const QByteArray nativePath = QFile::encodeName(path);
+    const QByteArray nativePath = SystemFileName(path);
 
     // Judge the file before opening it: opening a FIFO waits for a writer and opening a
     // device can have effects of its own.

@@ -4,6 +4,7 @@
 #include "beep/MediaPlayer.h"
 #include "core/ErrorTrap.h"
 #include "core/Failure.h"
+#include "core/SystemFileName.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,11 +73,11 @@ bool IntervalSave::FindsBeepFile(const QString& path)
     if (name.contains(u'*') || name.contains(u'?')) {
         const QDir folder = info.dir();
         for (const QString& match : folder.entryList({name}, QDir::Files | QDir::NoDotAndDotDot))
-            if (!isHiddenName(match) && isRegularFile(QFile::encodeName(folder.filePath(match))))
+            if (!isHiddenName(match) && isRegularFile(SystemFileName(folder.filePath(match))))
                 return true;
         return false;
     }
-    return !isHiddenName(name) && isRegularFile(QFile::encodeName(path));
+    return !isHiddenName(name) && isRegularFile(SystemFileName(path));
 }
 
 void IntervalSave::BeepNow(const BeepParts& parts, Beep kind)

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/NameRules.h"
+#include "core/SystemFileName.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -115,7 +116,7 @@ QString IntervalSave::DateTimeText(const QDateTime& when, const QLocale& locale)
 
 void IntervalSave::AppendHistoryLine(const QString& logPath, const QString& line)
 {
-    const QByteArray path = QFile::encodeName(logPath);
+    const QByteArray path = SystemFileName(logPath);
     const QByteArray bytes = (line + QStringLiteral("\r\n")).toLocal8Bit();
     // Without blocking (a FIFO would wait for a reader), and only to a regular file.
     const int flags =

@@ -4,6 +4,7 @@
 #include "beep/SoundRequest.h"
 #include "beep/SoundThread.h"
 #include "core/Failure.h"
+#include "core/SystemFileName.h"
 
 #include <QFile>
 #include <QMutexLocker>
@@ -23,7 +24,7 @@ void requireReadableFile(const QString& path)
         return Failure(QStringLiteral("The sound file %1 cannot be played: %2")
                            .arg(path, qt_error_string(error)));
     };
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray native = SystemFileName(path);
     struct stat status
     {
     };

@@ -2,6 +2,7 @@
 
 #include "core/Platform.h"
 
+#include <QDir>
 #include <QStringList>
 
 QString SoundFileDialog::nameFilters(const QString& filter)
@@ -24,5 +25,7 @@ QString SoundFileDialog::nameFilters(const QString& filter)
 
 void SoundFileDialog::ShowOpen(QWidget* parent, Platform& platform)
 {
-    FileName = platform.openFileName(parent, DialogTitle, nameFilters(Filter));
+    // The path as the user reads it in the sound file box: with the system's separators.
+    FileName =
+        QDir::toNativeSeparators(platform.openFileName(parent, DialogTitle, nameFilters(Filter)));
 }

@@ -233,7 +233,7 @@ int main(int argc, char** argv)
     platform.randomFraction = [] { return 0.5; }; // no home page at start-up
     platform.endProgram = [] {};
     if (QGuiApplication::platformName() != "xcb")
-        platform.openUrl = [](const QUrl&) {}; // no desktop to start a viewer on
+        platform.openTextFile = [](const QString&) {}; // no desktop to start a viewer on
     Form1 form(platform, SettingsStore(folder.filePath("settings.ini"), "Pingora"));
     form.Form_Load();
     form.show();

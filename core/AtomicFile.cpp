@@ -1,6 +1,7 @@
 #include "core/AtomicFile.h"
 
 #include "core/Failure.h"
+#include "core/SystemFileName.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -57,7 +58,7 @@ class NewFile
     NewFile(const QString& target, mode_t mode)
     {
         for (int tries = 0; m_fd < 0 && tries < 100; ++tries) {
-            m_name = QFile::encodeName(target + kMarker + randomLetters());
+            m_name = SystemFileName(target + kMarker + randomLetters());
             m_fd = ::open(m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
             if (m_fd < 0 && errno != EEXIST)
                 failWith(errno);
@@ -112,7 +113,7 @@ class NewFile
 
     void putInPlaceOf(const QString& target)
     {
-        if (::rename(m_name.constData(), QFile::encodeName(target).constData()) != 0)
+        if (::rename(m_name.constData(), SystemFileName(target).constData()) != 0)
             failWith(errno);
         m_placed = true;
     }
@@ -133,7 +134,7 @@ void replace(const QString& path, const QByteArray& bytes)
     struct stat old
     {
     };
-    const bool exists = ::stat(QFile::encodeName(target).constData(), &old) == 0;
+    const bool exists = ::stat(SystemFileName(target).constData(), &old) == 0;
     if (!exists && errno != ENOENT)
         failWith(errno);
     if (exists && S_ISDIR(old.st_mode))

@@ -2,6 +2,7 @@
 
 #include "core/Failure.h"
 #include "core/MainLoop.h"
+#include "core/SystemFileName.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -21,7 +22,7 @@ bool Main::FileExists(const QString& path)
     struct stat info
     {
     };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+    return ::stat(SystemFileName(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 void Main::WaitSeconds(double seconds)
@@ -75,7 +76,7 @@ void Main::RemoveFile(const QString& path)
 
 void Main::ForceDeleteFile(const QString& path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = SystemFileName(path);
     struct stat info
     {
     };

@@ -77,5 +77,5 @@ QString NameRules::HistoryLogPathFor(const QString& productName)
     // Without TEMP the log would land at the root of the file system, where a user cannot
     // write; the user's state folder takes its place.
     const QString folder = temp.isEmpty() ? StateFolder() : temp;
-    return folder + u'/' + fileName;
+    return QDir::toNativeSeparators(folder + u'/' + fileName);
 }

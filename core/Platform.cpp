@@ -3,6 +3,7 @@
 #include "core/Failure.h"
 #include "core/MainLoop.h"
 #include "core/ProgramFile.h"
+#include "core/TextEditor.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -26,6 +27,7 @@ Platform Platform::real()
             throw Failure(QStringLiteral("No program could be started to open %1.")
                               .arg(url.toDisplayString()));
     };
+    platform.openTextFile = OpenInTextEditor;
     platform.openFileName = [](QWidget* parent, const QString& title, const QString& filter) {
         return QFileDialog::getOpenFileName(parent, title, QString(), filter);
     };

@@ -23,6 +23,9 @@ struct Platform
     /// Opens an address with the desktop's default handler without waiting for it.
     /// Throws Failure when no handler could be started.
     std::function<void(const QUrl&)> openUrl;
+    /// Opens a plain-text file in the platform's text editor without waiting for it (Notepad on
+    /// Windows). Throws Failure when no editor could be started.
+    std::function<void(const QString& path)> openTextFile;
     /// Shows an open-file dialog; returns the chosen path, or an empty text when cancelled.
     std::function<QString(QWidget* parent, const QString& title, const QString& nameFilter)>
         openFileName;

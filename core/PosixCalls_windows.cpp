@@ -1,5 +1,6 @@
 #include "core/PosixCalls_windows.h"
 
+#include <cstdarg>
 #include <string>
 #include <windows.h>
 
@@ -7,11 +8,11 @@ namespace {
 
 std::wstring wide(const char* name)
 {
-    // Names come from QFile::encodeName(), which on Windows is the ANSI code page.
-    const int size = MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
+    // Names come from SystemFileName(), in UTF-8.
+    const int size = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
     std::wstring text(size_t(size > 0 ? size : 1), L'\0');
     if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, name, -1, text.data(), size);
+        MultiByteToWideChar(CP_UTF8, 0, name, -1, text.data(), size);
     return text;
 }
 
@@ -63,4 +64,45 @@ extern "C" int __wrap_rename(const char* from, const char* to)
         errno = EIO;
     }
     return -1;
+}
+
+// The calls below are reached through "--wrap=open", "--wrap=stat" and "--wrap=unlink", as
+// rename() is: the C runtime's own ones read a name in the ANSI code page.
+extern "C" int __wrap_open(const char* name, int flags, ...)
+{
+    int mode = 0;
+    if (flags & _O_CREAT) {
+        va_list rest;
+        va_start(rest, flags);
+        mode = va_arg(rest, int);
+        va_end(rest);
+    }
+    return _wopen(wide(name).c_str(), flags, mode);
+}
+
+extern "C" int __wrap_stat(const char* name, struct stat* info)
+{
+    struct _stat64 status
+    {
+    };
+    if (_wstat64(wide(name).c_str(), &status) != 0)
+        return -1;
+    *info = {};
+    info->st_dev = status.st_dev;
+    info->st_ino = status.st_ino;
+    info->st_mode = status.st_mode;
+    info->st_nlink = status.st_nlink;
+    info->st_uid = status.st_uid;
+    info->st_gid = status.st_gid;
+    info->st_rdev = status.st_rdev;
+    info->st_size = _off_t(status.st_size);
+    info->st_atime = status.st_atime;
+    info->st_mtime = status.st_mtime;
+    info->st_ctime = status.st_ctime;
+    return 0;
+}
+
+extern "C" int __wrap_unlink(const char* name)
+{
+    return _wunlink(wide(name).c_str());
 }

@@ -2,7 +2,9 @@
 
 // The few POSIX file calls that the rooms use to open files without blocking and to replace
 // files whole, as MinGW-w64's C runtime offers them on Windows. The Windows build includes this
-// header before every source file, so the rooms keep one spelling for both platforms.
+// header before every source file, so the rooms keep one spelling for both platforms. The rooms
+// name files in UTF-8 (SystemFileName); the linker sends open(), stat(), unlink() and rename()
+// to the replacements in PosixCalls_windows.cpp, which call the C runtime's UTF-16 ones.
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 /// The exact, case-sensitive on/off texts of the store.
@@ -19,7 +20,9 @@ struct Setting
 
     QString defaultIn(const QString& programFolder) const
     {
-        return defaultInProgramFolder ? programFolder + defaultValue : defaultValue;
+        // In the system's own spelling: the user reads this path (backslashes on Windows).
+        return defaultInProgramFolder ? QDir::toNativeSeparators(programFolder + defaultValue)
+                                      : defaultValue;
     }
 };
 

@@ -1,4 +1,5 @@
 #include "history/DesktopText.h"
+#include "core/SystemFileName.h"
 
 #include <QFile>
 #include <cerrno>
@@ -87,7 +88,7 @@ char* DesktopText::crlfToLf(const char* begin, const char* end, char* out)
 
 QByteArray DesktopText::readFile(const QString& path, qint64 maxBytes, qsizetype chunkBytes)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = SystemFileName(path);
     // Without blocking: a FIFO would wait for a writer. A device or a FIFO is refused.
     FileDescriptor file{::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
     if (file.fd < 0)

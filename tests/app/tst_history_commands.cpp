@@ -43,11 +43,11 @@ void checkPlainBox(const ModalAnswerer::Seen& box, const QString& text,
     QCOMPARE(box.buttons, buttons);
 }
 
-// A window whose desktop opens addresses with @p openUrl.
-Form1& loadWithViewer(TestWindow& window, std::function<void(const QUrl&)> openUrl)
+// A window whose platform opens text files with @p openTextFile.
+Form1& loadWithViewer(TestWindow& window, std::function<void(const QString&)> openTextFile)
 {
     Platform platform = window.platform();
-    platform.openUrl = std::move(openUrl);
+    platform.openTextFile = std::move(openTextFile);
     window.form = std::make_unique<Form1>(platform, window.settings());
     window.form->Form_Load();
     return *window.form;
@@ -74,7 +74,7 @@ class tst_HistoryCommands : public QObject
                       "There isn't a history to view because actions have not been performed "
                       "yet.",
                       QMessageBox::Ok);
-        QVERIFY(window.openedUrls.isEmpty());
+        QVERIFY(window.openedTextFiles.isEmpty());
     }
 
     void viewOpensTheLogWithItsPathIntact_data()
@@ -101,13 +101,8 @@ class tst_HistoryCommands : public QObject
 
         Form1Probe(form).PushButton3()->click();
         QVERIFY(answerer.seen().isEmpty());
-        QCOMPARE(window.openedUrls.size(), 1);
-        const QUrl url = window.openedUrls[0];
-        QVERIFY(url.isLocalFile());
-        QCOMPARE(url.toLocalFile(), Form1Probe(form).HistoryLogPath());
-        // The address reaches the desktop's opener in its encoded form.
-        QCOMPARE(QUrl::fromEncoded(url.toEncoded()).toLocalFile(),
-                 Form1Probe(form).HistoryLogPath());
+        QCOMPARE(window.openedTextFiles, QStringList{Form1Probe(form).HistoryLogPath()});
+        QVERIFY(window.openedUrls.isEmpty());
         QCOMPARE(readTestFile(Form1Probe(form).HistoryLogPath()),
                  kThreeLines); // viewing changes nothing
     }
@@ -116,7 +111,7 @@ class tst_HistoryCommands : public QObject
     {
         TestWindow window;
         int attempts = 0;
-        Form1& form = loadWithViewer(window, [&](const QUrl&) {
+        Form1& form = loadWithViewer(window, [&](const QString&) {
             ++attempts;
             throw Failure("No program could be started to open the log.");
         });
@@ -210,7 +205,7 @@ class tst_HistoryCommands : public QObject
         QFETCH(QString, kind);
         TestWindow window;
         ModalAnswerer answerer;
-        Form1& form = loadWithViewer(window, [](const QUrl&) { QFAIL("a viewer was started"); });
+        Form1& form = loadWithViewer(window, [](const QString&) { QFAIL("a viewer was started"); });
         const QByteArray log = QFile::encodeName(Form1Probe(form).HistoryLogPath());
         if (kind == "pipe")
             QCOMPARE(::mkfifo(log.constData(), 0600), 0);
@@ -349,7 +344,7 @@ class tst_HistoryCommands : public QObject
         Form1Probe(form).PushButton3()->click();
         QCOMPARE(answerer.seen().size(), 1);
         QCOMPARE(answerer.seen()[0].text, HistoryCommands::kNoHistoryToView);
-        QVERIFY(window.openedUrls.isEmpty());
+        QVERIFY(window.openedTextFiles.isEmpty());
 
         // The next beep starts a new log of one line.
         Form1Probe(form).BeepNow();

@@ -16,6 +16,7 @@ struct TestWindow
     QString settingsFile = root.filePath(QStringLiteral("config/Wrenfield.ini"));
     QString tempFolder = root.filePath(QStringLiteral("temp"));
     QList<QUrl> openedUrls;
+    QStringList openedTextFiles; ///< files opened in the text editor
     int endings = 0;
     double randomFraction = 0.5;
     QString nextFileName; ///< answer of the open-file dialog
@@ -44,6 +45,7 @@ struct TestWindow
         platform.now = [this] { return now; };
         platform.randomFraction = [this] { return randomFraction; };
         platform.openUrl = [this](const QUrl& url) { openedUrls << url; };
+        platform.openTextFile = [this](const QString& path) { openedTextFiles << path; };
         platform.openFileName = [this](QWidget*, const QString& title, const QString& filter) {
             fileDialogTitles << title;
             fileDialogFilters << filter;

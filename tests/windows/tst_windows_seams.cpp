@@ -3,6 +3,8 @@
 #include "TestFiles.h"
 #include "core/AtomicFile.h"
 #include "core/Failure.h"
+#include "core/Main.h"
+#include "core/NameRules.h"
 #include "core/ProgramFile.h"
 #include "core/SettingsStore.h"
 #include "desktop/AutostartEntry.h"
@@ -109,6 +111,21 @@ class WindowsSeamsTest : public QObject
         QCOMPARE(readTestFile(path), bytes);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"Wrenfield.ini"});
         QVERIFY_THROWS_EXCEPTION(Failure, AtomicFile::replace(dir.path(), "x"));
+
+        // A name outside the ANSI code page: written, found and deleted under that name.
+        const QString unicode = dir.filePath(QStringLiteral("Grüße 日本.ini"));
+        AtomicFile::replace(unicode, bytes);
+        QCOMPARE(readTestFile(unicode), bytes);
+        QVERIFY(Main::FileExists(unicode));
+        Main::RemoveFile(unicode);
+        QVERIFY(!QFile::exists(unicode));
+    }
+
+    void historyLogPathHasTheSystemsSeparators()
+    {
+        qputenv("TEMP", QStringLiteral("C:/Users/Zoë/AppData/Local/Temp").toLocal8Bit());
+        QCOMPARE(NameRules::HistoryLogPathFor(QStringLiteral("Pingora")),
+                 QStringLiteral("C:\\Users\\Zoë\\AppData\\Local\\Temp\\Pingora.txt"));
     }
 };
 

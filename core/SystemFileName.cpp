@@ -1,0 +1,8 @@
+#include "core/SystemFileName.h"
+
+#include <QFile>
+
+QByteArray SystemFileName(const QString& path)
+{
+    return QFile::encodeName(path);
+}
