@@ -14,7 +14,7 @@ set(deployed ${PINGORA_PACKAGE_DIR}/Pingora)
 string(JOIN ":" dll_folders ${dll_dirs})
 
 set(inputs pingora pingora_program_files LICENSE
-    scripts/windows/deploy.sh scripts/windows/make-icon.py scripts/windows/package.sh
+    scripts/windows/deploy.sh ${CMAKE_BINARY_DIR}/pingora.ico scripts/windows/package.sh
     packaging/windows/pingora.nsi packaging/windows/dll-sources.txt)
 # A sound module built for Windows sits in the program folder and comes along.
 if(TARGET pingora-sound)
@@ -25,7 +25,7 @@ add_custom_command(OUTPUT ${PINGORA_INSTALLER} ${PINGORA_PORTABLE_ZIP}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PINGORA_PACKAGE_DIR}
     COMMAND ${CMAKE_COMMAND} -E env OBJDUMP=${CMAKE_OBJDUMP} STRIP=${CMAKE_STRIP}
             bash ${CMAKE_SOURCE_DIR}/scripts/windows/deploy.sh ${PINGORA_PROGRAM_DIR}
-            ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS} ${dll_folders} ${CMAKE_BINARY_DIR}/icons
+            ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS} ${dll_folders} ${CMAKE_BINARY_DIR}/pingora.ico
             ${deployed}
     COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/windows/package.sh ${deployed}
             ${PINGORA_INSTALLER} ${PINGORA_PORTABLE_ZIP}

@@ -8,11 +8,11 @@
 # package and version.
 #
 # Usage: deploy.sh <build's program folder> <Qt plugin folder> <DLL folders, :-separated>
-#                  <icon theme folder of the build> <output folder>
+#                  <the program's .ico, made by the build> <output folder>
 # The tools come from the environment: OBJDUMP, STRIP (the MinGW-w64 ones).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-built=$1 plugins=$2 dll_dirs=$3 icons=$4 out=$5
+built=$1 plugins=$2 dll_dirs=$3 icon=$4 out=$5
 sources_table=$here/../../packaging/windows/dll-sources.txt
 licence=$here/../../LICENSE
 : "${OBJDUMP:?} ${STRIP:?}"
@@ -29,8 +29,8 @@ for file in pingora.exe beep.wav HAND-M.CUR; do
     [[ -s $built/$file ]] || fail "$built/$file is missing"
     cp "$built/$file" "$out/"
 done
-# The icon of the Start menu entry and of the installed programs, from the build's drawings.
-python3 "$here/make-icon.py" "$out/pingora.ico" "$icons"/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/*.png
+# The icon of the Start menu entry and of the installed programs, the one inside pingora.exe.
+cp "$icon" "$out/pingora.ico"
 own=()
 while IFS= read -r -d '' dll; do
     dll=${dll#./}

@@ -1,5 +1,6 @@
 """Writes a Windows icon (.ico) holding the given PNG images, each at its own size: the program's
-icon for its Start menu entry and the installed programs, from the PNGs the build draws.
+icon inside pingora.exe and for its Start menu entry and the installed programs, from the PNGs
+the build draws.
 Usage: make-icon.py <out.ico> <png>..."""
 import struct
 import sys

@@ -25,6 +25,9 @@ for file in pingora.exe pingora.ico beep.wav HAND-M.CUR platforms/qwindows.dll l
     [[ -s $folder/$file ]] || fail "$file is missing"
 done
 
+# Explorer and the taskbar show the icon inside the executable.
+"$objdump" -h "$folder/pingora.exe" | grep -q ' \.rsrc ' || fail "pingora.exe holds no icon"
+
 while IFS= read -r -d '' pe; do
     for name in $("$objdump" -p "$pe" | awk '/^\tDLL Name: / { print $3 }'); do
         lower=${name,,}
