@@ -3,10 +3,11 @@
 #include <QString>
 #include <atomic>
 #include <memory>
-#include <mmsystem.h>
 #include <thread>
 #include <vector>
 #include <windows.h>
+// after windows.h, whose types it uses
+#include <mmsystem.h>
 
 class SoundFile;
 

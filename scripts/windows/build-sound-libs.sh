@@ -140,7 +140,9 @@ for package in "${packages[@]}"; do
     say "$package ${version[$package]}"
     src=$(unpack "$package")
     case $package in
-    libogg) cmake_build "$src" -DINSTALL_DOCS=OFF ;;
+    libogg)
+        # Its CMake build names the DLL libogg.dll but its import library ogg.dll.
+        configure_build "$src" ;;
     libvorbis)
         # Its CMake build hands MinGW's linker the export list as an object file.
         configure_build "$src" --disable-docs --disable-examples --disable-oggtest ;;
@@ -153,12 +155,12 @@ for package in "${packages[@]}"; do
         # which it would add, needs MinGW's libssp DLL beside the program.
         configure_build "$src" --disable-doc --disable-extra-programs --disable-stack-protector \
             CFLAGS="-O2 -D_FORTIFY_SOURCE=0" ;;
-    mpg123) configure_build "$src" --disable-components --enable-libmpg123 --with-cpu=x86-64 ;;
+    mpg123) configure_build "$src" --with-cpu=x86-64 ;;
     lame)
         # The export list names a function that 3.100 no longer has; only a Windows link
         # notices.
         sed -i '/^lame_init_old$/d' "$src/include/libmp3lame.sym"
-        configure_build "$src" --disable-frontend --disable-gtktest --disable-decoder ;;
+        configure_build "$src" --disable-frontend --disable-gtktest ;;
     libsndfile)
         cmake_build "$src" -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_REGTEST=OFF \
             -DENABLE_CPACK=OFF -DINSTALL_MANPAGES=OFF -DENABLE_EXTERNAL_LIBS=ON \
@@ -174,14 +176,16 @@ for package in "${packages[@]}"; do
 done
 
 # libsndfile must have found every codec: a build without one would play fewer formats than
-# the Linux build and say nothing.
-for dll in libogg libvorbis libvorbisenc libFLAC libopus libmpg123 libmp3lame libsndfile \
-    libwavpack; do
-    compgen -G "$prefix/bin/$dll*.dll" >/dev/null || { say "no $dll DLL was built"; exit 1; }
+# the Linux build and say nothing. Each DLL the engine needs must find the DLLs it imports.
+imports() { $triple-objdump -p "$1" | awk '/DLL Name:/ { print $3 }'; }
+for codec in libogg libvorbis libvorbisenc libFLAC libopus libmpg123 libmp3lame; do
+    imports "$prefix/bin/libsndfile.dll" | grep -q "^$codec" ||
+        { say "libsndfile was built without $codec"; exit 1; }
 done
-imports=$($triple-objdump -p "$prefix"/bin/libsndfile*.dll | awk '/DLL Name:/ { print $3 }')
-for needed in libogg libvorbis libvorbisenc libFLAC libopus libmpg123 libmp3lame; do
-    grep -q "^$needed" <<<"$imports" || { say "libsndfile was built without $needed"; exit 1; }
+for dll in libsndfile.dll libwavpack.dll $(imports "$prefix/bin/libsndfile.dll" | grep '^lib'); do
+    for needed in $(imports "$prefix/bin/$dll" | grep '^lib'); do
+        [[ -f $prefix/bin/$needed ]] || { say "$dll needs $needed, which was not built"; exit 1; }
+    done
 done
 touch "$prefix/.complete"
 say "built in $(((SECONDS - started) / 60)) min $(((SECONDS - started) % 60)) s: $prefix"
