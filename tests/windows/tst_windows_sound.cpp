@@ -90,7 +90,7 @@ class WindowsSoundTest : public QObject
             QVERIFY2(played(player, line[0]), qPrintable(line[0]));
             // The window's thread does not answer until the sound is over: the sound must not
             // depend on it.
-            QThread::msleep(static_cast<unsigned long>(line[1].toDouble() * 1000) + 600);
+            QThread::msleep(static_cast<unsigned long>(line[1].toDouble() * 1000) + 400);
         }
     }
 };
