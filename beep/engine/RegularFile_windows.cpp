@@ -34,7 +34,7 @@ std::unique_ptr<RegularFile> RegularFile::open(const QString& path, QString* why
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        // Qt tells errno's values by their names and the rest by the system's texts.
+        // On Windows, Qt gives the system's own text for the code.
         *whyNot = qt_error_string(int(GetLastError()));
         return nullptr;
     }

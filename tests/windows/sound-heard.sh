@@ -38,6 +38,9 @@ for sound in "${sounds[@]}"; do
     ${command//\{out\}/$dir/$name}
     echo "Z:$dir/$name|$seconds" >>"$dir/list"
 done
+# Cut off by close() half a second in.
+echo "Z:$dir/long.wav|0.5|close" >>"$dir/list"
+sounds+=("long.wav closed|0.5")
 
 # One attempt: records while the test plays, then finds the sounds in the recording: stretches
 # above 1% of full scale, apart by 30 ms of quiet. Wine hands the output to the sound server a
