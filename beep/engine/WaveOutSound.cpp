@@ -32,8 +32,11 @@ WAVEFORMATEXTENSIBLE formatOf(const SoundFile& file)
     format.Format.nAvgBytesPerSec = format.Format.nSamplesPerSec * format.Format.nBlockAlign;
     format.Format.cbSize = sizeof format - sizeof format.Format;
     format.Samples.wValidBitsPerSample = 32;
-    // The WAV format names 18 speakers; more channels than that have none.
-    format.dwChannelMask = file.channels() <= 18 ? (DWORD(1) << file.channels()) - 1 : 0;
+    // One channel is the centre speaker, as Windows plays mono; the WAV format names 18
+    // speakers, and more channels than that have none.
+    format.dwChannelMask = file.channels() == 1    ? SPEAKER_FRONT_CENTER
+                           : file.channels() <= 18 ? (DWORD(1) << file.channels()) - 1
+                                                   : 0;
     format.SubFormat = kFloatSamples;
     return format;
 }
@@ -113,11 +116,14 @@ bool WaveOutSound::queue(Buffer& buffer)
     buffer.header.lpData = reinterpret_cast<LPSTR>(buffer.samples.data());
     buffer.header.dwBufferLength =
         static_cast<DWORD>(frames * m_file->channels() * qint64(sizeof(float)));
-    if (waveOutPrepareHeader(m_output, &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR)
-        return m_ended = true, false;
+    if (waveOutPrepareHeader(m_output, &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR) {
+        m_ended = true;
+        return false;
+    }
     if (waveOutWrite(m_output, &buffer.header, sizeof buffer.header) != MMSYSERR_NOERROR) {
         waveOutUnprepareHeader(m_output, &buffer.header, sizeof buffer.header);
-        return m_ended = true, false;
+        m_ended = true;
+        return false;
     }
     buffer.queued = true;
     return true;

@@ -3,7 +3,6 @@
 #include "beep/engine/WaveOutSound.h"
 
 #include <QLoggingCategory>
-#include <mmreg.h>
 
 Q_LOGGING_CATEGORY(lcSoundEngine, "pingora.sound", QtWarningMsg)
 
