@@ -43,7 +43,11 @@ RegularFile::~RegularFile()
 
 qint64 RegularFile::read(void* data, qint64 bytes)
 {
-    return ::read(static_cast<int>(m_handle), data, static_cast<size_t>(bytes));
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(m_handle), data, static_cast<size_t>(bytes));
+        if (got >= 0 || errno != EINTR)
+            return got;
+    }
 }
 
 qint64 RegularFile::seek(qint64 offset, int whence)
