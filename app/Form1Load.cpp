@@ -19,7 +19,6 @@
 namespace {
 
 const QString kPointerFileName = QStringLiteral("/HAND-M.CUR");
-const QString kDefaultSoundFileName = QStringLiteral("/beep.wav");
 constexpr int kHomePageDraw = 7;
 
 } // namespace
@@ -44,8 +43,8 @@ void Form1::Form_Load()
     if (trap.test(126, [&] { return Main::FileExists(pointerFile); }))
         trap.run(128, [&] { loadCustomPointer(pointerFile); });
 
-    const QString defaultSound = m_platform.programFolder + kDefaultSoundFileName;
-    trap.run(130, [&] { Text2->setText(m_settings.read(kBeep, defaultSound)); });
+    const QString defaultSound = kBeep.defaultIn(m_platform.programFolder);
+    trap.run(130, [&] { Text2->setText(m_settings.read(kBeep, m_platform.programFolder)); });
     // A path through a handle of an earlier run names another file now, if any.
     if (trap.test(132, [&] {
             return !Main::FileExists(Text2->text()) ||
@@ -56,7 +55,7 @@ void Form1::Form_Load()
     fillIntervalList(trap);
 
     QString startStopState;
-    trap.run(176, [&] { startStopState = m_settings.read(kStartStopState, kOn); });
+    trap.run(176, [&] { startStopState = m_settings.read(kStartStopState); });
     if (trap.test(178, [&] { return startStopState == kOff; })) {
         trap.run(180, [&] { showAutoBeep(AutoBeep::Off); });
         trap.run(182, [&] { Frame1->setTitle(Captions::kAutoBeepTurnedOff); });
@@ -69,8 +68,8 @@ void Form1::Form_Load()
     trap.run(192, [&] { setTrayTip(ProductInfo::kProductName); });
     trap.run(194, [&] { setInTray(true); });
 
-    trap.run(196, [&] { Check4->setChecked(m_settings.read(kWindowsStartup, kOff) == kOn); });
-    trap.run(198, [&] { Check8->setChecked(m_settings.read(kMinimized, kOff) == kOn); });
+    trap.run(196, [&] { Check4->setChecked(m_settings.read(kWindowsStartup) == kOn); });
+    trap.run(198, [&] { Check8->setChecked(m_settings.read(kMinimized) == kOn); });
     if (trap.test(200, [&] { return Check4->isChecked(); })) {
         trap.run(202, [&] { Check8->show(); });
         if (trap.test(204, [&] { return Check8->isChecked(); }))
@@ -79,8 +78,9 @@ void Form1::Form_Load()
         trap.run(208, [&] { Check8->hide(); });
     }
 
-    // 208 again, on purpose: the reports users send name this step 208, as they name the hiding
-    // of Check8 above; a new number would make their screenshots point elsewhere.
+    // 208 again, on purpose: this step has always carried the same number as the hiding of
+    // Check8 above, and users' screenshots of the error report name it so; a new number would
+    // make those reports point elsewhere.
     trap.run(208,
              [&] { HistoryLogPath = NameRules::HistoryLogPathFor(ProductInfo::kProductName); });
     trap.run(210, [&] { Loading = false; });

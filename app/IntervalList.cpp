@@ -6,6 +6,13 @@
 
 #include <QScopedValueRollback>
 #include <QTreeWidget>
+#include <algorithm>
+
+namespace {
+
+constexpr int kLastRowStatement = 171;
+
+} // namespace
 
 void Form1::fillIntervalList(ErrorTrap& trap)
 {
@@ -13,21 +20,23 @@ void Form1::fillIntervalList(ErrorTrap& trap)
     trap.run(138, [&] {
         ListView1->setColumnWidth(0, Form1Layout::px(IntervalCatalogue::kColumnWidthTwips));
     });
+    // The sixteen first rows are statements 140 to 170; rows appended later share 171, the
+    // one number left before the next step.
     int line = 140;
-    for (const IntervalCatalogue::Row& row : IntervalCatalogue::rows()) {
+    for (const IntervalCatalogue::Row& row : IntervalCatalogue::kRows) {
         trap.run(line, [&] { new QTreeWidgetItem(ListView1, QStringList{row.text}); });
-        line += 2;
+        line = std::min(line + 2, kLastRowStatement);
     }
     qint16 position = 0;
     trap.run(172, [&] {
-        position = IntervalCatalogue::positionFromText(
-            m_settings.read(SettingKeys::kOftenIndex, IntervalCatalogue::kDefaultPositionText));
+        position = IntervalCatalogue::positionFromText(m_settings.read(SettingKeys::kOftenIndex));
     });
     trap.run(174, [&] { selectIntervalRow(position); });
     // A failed restore leaves the default row chosen: the countdown always has an interval.
-    if (ListView1->selectedItems().isEmpty() &&
-        ListView1->topLevelItemCount() >= IntervalCatalogue::kDefaultPosition)
-        selectIntervalRow(IntervalCatalogue::kDefaultPosition);
+    const int defaultPosition =
+        IntervalCatalogue::positionFromText(SettingKeys::kOftenIndex.defaultValue);
+    if (ListView1->selectedItems().isEmpty() && ListView1->topLevelItemCount() >= defaultPosition)
+        selectIntervalRow(defaultPosition);
 }
 
 void Form1::selectIntervalRow(int position)

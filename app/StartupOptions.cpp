@@ -18,8 +18,7 @@ void Form1::Check4_Click()
         return;
     // After a failure the box shows what is stored, and the caller makes the entry agree.
     const auto showStored = [this] {
-        const bool on = m_settings.read(SettingKeys::kWindowsStartup, SettingValues::kOff) ==
-                        SettingValues::kOn;
+        const bool on = m_settings.read(SettingKeys::kWindowsStartup) == SettingValues::kOn;
         const QSignalBlocker quiet(Check4); // not through this handler again
         Check4->setChecked(on);
         Check8->setVisible(on);

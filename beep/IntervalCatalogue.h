@@ -3,7 +3,7 @@
 #include <QString>
 #include <array>
 
-/// The sixteen intervals the user can choose from, in list order.
+/// The intervals the user can choose from, in list order.
 namespace IntervalCatalogue {
 
 struct Row
@@ -12,14 +12,30 @@ struct Row
     qint32 seconds;
 };
 
+/// The rows in list order; position = index + 1. The chosen row is stored by its position
+/// (the setting OftenIndex), so rows are only ever appended: a row inserted or removed above
+/// the end would silently move every user onto another interval.
+inline const std::array kRows{
+    Row{QStringLiteral("Beep every 1 second"), 1},
+    Row{QStringLiteral("Beep every 5 seconds"), 5},
+    Row{QStringLiteral("Beep every 15 seconds"), 15},
+    Row{QStringLiteral("Beep every 30 seconds"), 30},
+    Row{QStringLiteral("Beep every 1 minute"), 60},
+    Row{QStringLiteral("Beep every 5 minutes"), 300},
+    Row{QStringLiteral("Beep every 10 minutes"), 600},
+    Row{QStringLiteral("Beep every 15 minutes"), 900},
+    Row{QStringLiteral("Beep every 20 minutes"), 1200},
+    Row{QStringLiteral("Beep every 30 minutes"), 1800},
+    Row{QStringLiteral("Beep every 1 hour"), 3600},
+    Row{QStringLiteral("Beep every 2 hours"), 7200},
+    Row{QStringLiteral("Beep every 4 hours"), 14400},
+    Row{QStringLiteral("Beep every 8 hours"), 28800},
+    Row{QStringLiteral("Beep every 16 hours"), 57600},
+    Row{QStringLiteral("Beep every 24 hours"), 86400},
+};
+
 inline const QString kColumnHeader = QStringLiteral("How often would you like to beep?");
 constexpr int kColumnWidthTwips = 7000;
-/// The 1-based position of the row chosen when none is stored: "Beep every 5 minutes".
-constexpr int kDefaultPosition = 6;
-inline const QString kDefaultPositionText = QStringLiteral("6");
-
-/// The rows in list order; position = index + 1.
-const std::array<Row, 16>& rows();
 
 /// The seconds of the row whose text equals @p rowText exactly; 0 when none does.
 qint32 secondsForText(const QString& rowText);

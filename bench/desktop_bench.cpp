@@ -22,6 +22,7 @@
 #include "ToneOnsets.h"
 #include "WakeProbe.h"
 #include "XSession.h"
+#include "app/Form1Layout.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,14 +58,9 @@ constexpr double kBeepNowCpuPercent = 2;
 constexpr double kCountingCpuRatio = 1.1;
 constexpr double kCountingRssRatio = 1.15;
 
-// Where the buttons are, from the window's layout in twips (15 twips a pixel): their centres.
-constexpr int kTwipsPerPixel = 15;
-constexpr int centre(int position, int size)
-{
-    return (position + size / 2) / kTwipsPerPixel;
-}
-constexpr int kTurnOnAutoBeepX = centre(120, 7800), kTurnOnAutoBeepY = centre(120, 405);
-constexpr int kBeepNowX = centre(120, 7800), kBeepNowY = centre(6420, 405);
+// Where the buttons are clicked: their centres, from the window's layout.
+constexpr Form1Layout::Point kTurnOnAutoBeep = Form1Layout::centre(Form1Layout::kPushButton5);
+constexpr Form1Layout::Point kBeepNow = Form1Layout::centre(Form1Layout::kPushButton6);
 
 // A main window is at least this large; tray icons and Qt's group leader are smaller.
 constexpr int kMinWindowWidth = 200, kMinWindowHeight = 100;
@@ -556,7 +552,7 @@ void beepNow(XSession& x, const Options& o)
 
     std::vector<double> process, mainThread;
     for (int i = 0; i < o.beepNowRuns; ++i) {
-        const auto clicked = x.click(l.window.id, kBeepNowX, kBeepNowY);
+        const auto clicked = x.click(l.window.id, kBeepNow.x, kBeepNow.y);
         if (!log.waitFor(kLogName, IN_MODIFY, 1, clicked, clicked + 10s)) {
             std::printf("  click %d: no beep logged within 10 s\n", i + 1);
             continue;
@@ -632,7 +628,7 @@ void timing(XSession& x, const Options& o, MonitorRecorder& recorder, int row, i
 
     const auto interval = std::chrono::seconds(seconds);
     WakeProbe control;
-    const auto clicked = x.click(l.window.id, kTurnOnAutoBeepX, kTurnOnAutoBeepY);
+    const auto clicked = x.click(l.window.id, kTurnOnAutoBeep.x, kTurnOnAutoBeep.y);
     const bool written =
         config.waitFor(kSettingsName, IN_MOVED_TO | IN_CLOSE_WRITE, 1, clicked, clicked + 10s);
     const bool allLogged =

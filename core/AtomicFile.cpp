@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -158,14 +158,19 @@ void removeStaleTemporaries(const QString& path)
     } catch (const Failure&) {
         return; // a loop of links: nothing was ever written beside it
     }
-    const QRegularExpression leftover(u'^' +
-                                      QRegularExpression::escape(target.fileName() + kMarker) +
-                                      QStringLiteral("[A-Za-z0-9]{%1}$").arg(kRandomLetters));
+    // Plain string tests, not a regular expression: this runs at every start, and the
+    // expression engine would cost the window its memory pages for nothing else.
+    const QString prefix = target.fileName() + kMarker;
+    const auto isLeftover = [&](const QString& name) {
+        return name.size() == prefix.size() + kRandomLetters && name.startsWith(prefix) &&
+               std::all_of(name.cbegin() + prefix.size(), name.cend(),
+                           [](QChar c) { return c.unicode() < 128 && c.isLetterOrNumber(); });
+    };
     // One older than a minute belongs to no replacement that is still going on.
     const QDateTime aMinuteAgo = QDateTime::currentDateTime().addSecs(-60);
     const QDir folder = target.dir();
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
-        if (!leftover.match(name).hasMatch())
+        if (!isLeftover(name))
             continue;
         const QFileInfo file(folder.filePath(name));
         if (file.lastModified() < aMinuteAgo)

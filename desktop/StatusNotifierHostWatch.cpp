@@ -11,8 +11,8 @@
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
-#include <QRegularExpression>
 #include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -41,8 +41,9 @@ QDBusMessage itemsQuery()
 // AppIndicator extension "<name>@<path>" or the name alone; neither character is in a name.
 QString busNameOf(const QString& entry)
 {
-    const qsizetype end = entry.indexOf(QRegularExpression(QStringLiteral("[/@]")));
-    return end < 0 ? entry : entry.left(end);
+    const auto end =
+        std::find_if(entry.cbegin(), entry.cend(), [](QChar c) { return c == u'/' || c == u'@'; });
+    return entry.left(end - entry.cbegin());
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "ModalAnswerer.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
+#include "app/Form1Layout.h"
 #include "appearance/PointerFeedback.h"
+#include "beep/IntervalCatalogue.h"
 #include "beep/RowChoiceWatch.h"
 #include "core/NameRules.h"
 #include "core/WindowTimer.h"
@@ -23,6 +25,8 @@
 #include <unistd.h>
 
 namespace {
+
+const int kRowCount = int(IntervalCatalogue::kRows.size());
 
 QString selectedRow(Form1& form)
 {
@@ -88,6 +92,19 @@ class tst_FormLoad : public QObject
         QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QCOMPARE(Form1Probe(form).Timer1()->Interval(), 0);
 
+        // The e2e tests and the benchmarks click each button in its middle.
+        using namespace Form1Layout;
+        const std::pair<const char*, Point> clicks[] = {
+            {"PushButton5", centre(kPushButton5)},   {"PushButton1", centre(kPushButton1, kFrame2)},
+            {"PushButton6", centre(kPushButton6)},   {"PushButton4", centre(kPushButton4, kFrame2)},
+            {"PushButton3", centre(kPushButton3)},   {"PushButton8", centre(kPushButton8)},
+            {"PushButton11", centre(kPushButton11)}, {"PushButton12", centre(kPushButton12)}};
+        for (const auto& [name, at] : clicks) {
+            const auto* button = form.findChild<QWidget*>(name);
+            const QPoint middle = button->mapTo(&form, button->rect().center());
+            QVERIFY2((QPoint(at.x, at.y) - middle).manhattanLength() <= 1, name);
+        }
+
         // White window, frames and check boxes; bold Arial captions.
         for (QWidget* white :
              {static_cast<QWidget*>(&form), static_cast<QWidget*>(Form1Probe(form).Frame1()),
@@ -134,7 +151,7 @@ class tst_FormLoad : public QObject
         QCOMPARE(Form1Probe(form).Text2()->text(), defaultSound);
         QCOMPARE(Form1Probe(form).ListView1()->headerItem()->text(0),
                  QString("How often would you like to beep?"));
-        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), kRowCount);
         QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(0)->text(0),
                  QString("Beep every 1 second"));
         QCOMPARE(Form1Probe(form).ListView1()->topLevelItem(15)->text(0),
@@ -229,13 +246,17 @@ class tst_FormLoad : public QObject
         QTest::addColumn<QList<int>>("reports");
         QTest::addColumn<QString>("row");
         QTest::newRow("abc") << "abc" << QList<int>{172, 174} << "Beep every 5 minutes";
-        QTest::newRow("17") << "17" << QList<int>{174} << "Beep every 5 minutes";
+        QTest::newRow("past the end")
+            << QString::number(kRowCount + 1) << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("0") << "0" << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("-1") << "-1" << QList<int>{174} << "Beep every 5 minutes";
         QTest::newRow("99999") << "99999" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("6.5") << "6.5" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("empty") << "" << QList<int>{172, 174} << "Beep every 5 minutes";
         QTest::newRow("spaced 7") << " 7 " << QList<int>{} << "Beep every 10 minutes";
+        // Positions users have stored name the same rows for ever: rows are only appended.
+        QTest::newRow("1") << "1" << QList<int>{} << "Beep every 1 second";
+        QTest::newRow("11") << "11" << QList<int>{} << "Beep every 1 hour";
         QTest::newRow("16") << "16" << QList<int>{} << "Beep every 24 hours";
         QTest::newRow("huge") << QString(100000, '9') << QList<int>{172, 174}
                               << "Beep every 5 minutes";
@@ -386,8 +407,8 @@ class tst_FormLoad : public QObject
         static const QRegularExpression words(
             QStringLiteral("^Beep every (\\d+) (second|minute|hour)s?$"));
         const QHash<QString, int> unit{{"second", 1}, {"minute", 60}, {"hour", 3600}};
-        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), 16);
-        for (int i = 0; i < 16; ++i) {
+        QCOMPARE(Form1Probe(form).ListView1()->topLevelItemCount(), kRowCount);
+        for (int i = 0; i < kRowCount; ++i) {
             Form1Probe(form).ListView1()->setCurrentItem(
                 Form1Probe(form).ListView1()->topLevelItem(i));
             const auto match = words.match(selectedRow(form));

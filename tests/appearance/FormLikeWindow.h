@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Form1Layout.h"
 #include "appearance/BackColor.h"
 
 #include <QCheckBox>
@@ -10,47 +11,48 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-/// A window laid out like the main window (positions in pixels at 96 dpi), with the same kinds
+/// A window laid out like the main window (its layout, in pixels at 96 dpi), with the same kinds
 /// of controls and the white design colours, for tests of the appearance pieces on their own.
 struct FormLikeWindow
 {
     QWidget window;
-    QPushButton* PushButton5 = button(&window, "PushButton5", {8, 8, 520, 27});
-    QGroupBox* Frame1 = frame("Frame1", {8, 40, 520, 57});
+    QPushButton* PushButton5 = button(&window, "PushButton5", Form1Layout::kPushButton5);
+    QGroupBox* Frame1 = frame("Frame1", Form1Layout::kFrame1);
     QProgressBar* ProgressBar1 = new QProgressBar(Frame1);
-    QGroupBox* Frame2 = frame("Frame2", {8, 102, 520, 89});
+    QGroupBox* Frame2 = frame("Frame2", Form1Layout::kFrame2);
     QLineEdit* Text2 = new QLineEdit(Frame2);
-    QPushButton* PushButton1 = button(Frame2, "PushButton1", {16, 50, 240, 27});
-    QPushButton* PushButton4 = button(Frame2, "PushButton4", {264, 50, 240, 27});
-    QGroupBox* Frame3 = frame("Frame3", {8, 196, 520, 49});
+    QPushButton* PushButton1 = button(Frame2, "PushButton1", Form1Layout::kPushButton1);
+    QPushButton* PushButton4 = button(Frame2, "PushButton4", Form1Layout::kPushButton4);
+    QGroupBox* Frame3 = frame("Frame3", Form1Layout::kFrame3);
     QCheckBox* Check4 = new QCheckBox(QStringLiteral("Load this software on startup"), Frame3);
     QCheckBox* Check8 = new QCheckBox(QStringLiteral("Minimized to system tray"), Frame3);
     QTreeWidget* ListView1 = new QTreeWidget(&window);
-    QPushButton* PushButton6 = button(&window, "PushButton6", {8, 428, 520, 27});
-    QPushButton* PushButton3 = button(&window, "PushButton3", {8, 462, 256, 27});
-    QPushButton* PushButton8 = button(&window, "PushButton8", {272, 462, 256, 27});
-    QPushButton* PushButton11 = button(&window, "PushButton11", {8, 496, 256, 27});
-    QPushButton* PushButton12 = button(&window, "PushButton12", {272, 496, 256, 27});
+    QPushButton* PushButton6 = button(&window, "PushButton6", Form1Layout::kPushButton6);
+    QPushButton* PushButton3 = button(&window, "PushButton3", Form1Layout::kPushButton3);
+    QPushButton* PushButton8 = button(&window, "PushButton8", Form1Layout::kPushButton8);
+    QPushButton* PushButton11 = button(&window, "PushButton11", Form1Layout::kPushButton11);
+    QPushButton* PushButton12 = button(&window, "PushButton12", Form1Layout::kPushButton12);
 
     FormLikeWindow()
     {
         window.setObjectName(QStringLiteral("Form1"));
-        window.setFixedSize(536, 530);
+        window.setFixedSize(Form1Layout::px(Form1Layout::kClientWidthTwips),
+                            Form1Layout::px(Form1Layout::kClientHeightTwips));
         paintWhite(&window);
         ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-        ProgressBar1->setGeometry(16, 20, 487, 27);
+        ProgressBar1->setGeometry(pixels(Form1Layout::kProgressBar1));
         setWhite(ProgressBar1, {QPalette::Window, QPalette::Base});
         Text2->setObjectName(QStringLiteral("Text2"));
-        Text2->setGeometry(16, 20, 489, 23);
+        Text2->setGeometry(pixels(Form1Layout::kText2));
         Check4->setObjectName(QStringLiteral("Check4"));
-        Check4->setGeometry(16, 20, 262, 19);
+        Check4->setGeometry(pixels(Form1Layout::kCheck4));
         paintWhite(Check4);
         Check8->setObjectName(QStringLiteral("Check8"));
-        Check8->setGeometry(288, 20, 172, 19);
+        Check8->setGeometry(pixels(Form1Layout::kCheck8));
         Check8->hide();
         paintWhite(Check8);
         ListView1->setObjectName(QStringLiteral("ListView1"));
-        ListView1->setGeometry(8, 253, 520, 169);
+        ListView1->setGeometry(pixels(Form1Layout::kListView1));
         ListView1->setHeaderLabels({QStringLiteral("Select Interval")});
         ListView1->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Beep every 1 second")}));
     }
@@ -70,22 +72,28 @@ struct FormLikeWindow
     }
 
   private:
+    static QRect pixels(Form1Layout::Place place)
+    {
+        using Form1Layout::px;
+        return {px(place.left), px(place.top), px(place.width), px(place.height)};
+    }
+
     static void paintWhite(QWidget* widget) { setBackColor(widget, Qt::white); }
 
-    QPushButton* button(QWidget* parent, const char* name, QRect geometry)
+    QPushButton* button(QWidget* parent, const char* name, Form1Layout::Place place)
     {
         auto* result = new QPushButton(QString::fromLatin1(name), parent);
         result->setObjectName(QString::fromLatin1(name));
-        result->setGeometry(geometry);
+        result->setGeometry(pixels(place));
         setWhite(result, {QPalette::Button, QPalette::Window});
         return result;
     }
 
-    QGroupBox* frame(const char* name, QRect geometry)
+    QGroupBox* frame(const char* name, Form1Layout::Place place)
     {
         auto* result = new QGroupBox(QString::fromLatin1(name), &window);
         result->setObjectName(QString::fromLatin1(name));
-        result->setGeometry(geometry);
+        result->setGeometry(pixels(place));
         paintWhite(result);
         return result;
     }

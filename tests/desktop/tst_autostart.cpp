@@ -2,6 +2,8 @@
 // program path (any bytes), that it passes the desktop-entry validator, that a failed write is
 // reported and a failed removal is silent.
 
+#include "FullDiskWrite.h"
+#include "SmallDisk.h"
 #include "core/Failure.h"
 #include "core/ProductInfo.h"
 #include "core/ProgramFile.h"
@@ -154,6 +156,8 @@ class tst_Autostart : public QObject
     void configHomeDefaultsToDotConfig();
     void autostartFolderIsAFile();
     void readOnlyAutostartFolder();
+    void aFullDiskKeepsTheOldEntry_data();
+    void aFullDiskKeepsTheOldEntry();
     void programFileAsTheSystemNamesIt();
 
   private:
@@ -419,6 +423,24 @@ void tst_Autostart::programFileAsTheSystemNamesIt()
     QFile seen(report);
     QVERIFY(seen.open(QIODevice::ReadOnly));
     QCOMPARE(seen.readAll(), folder + "\nRIFF of the test\n" + copy);
+}
+
+void tst_Autostart::aFullDiskKeepsTheOldEntry_data()
+{
+    QTest::addColumn<QByteArray>("old"); // empty: there is no entry yet
+    QTest::newRow("log-on entry") << QByteArray("[Desktop Entry]\nExec=/old\n");
+    QTest::newRow("log-on entry, first write") << QByteArray();
+}
+
+void tst_Autostart::aFullDiskKeepsTheOldEntry()
+{
+    QFETCH(QByteArray, old);
+    SmallDisk disk;
+    if (!disk.isMounted())
+        QSKIP(qPrintable("a small disk cannot be mounted here: " + disk.error()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(disk.path()));
+    expectWriteToKeepTheOldFile(disk, AutostartEntry::autostartEntryPath(), old, ENOSPC,
+                                [] { AutostartEntry::SetRunEntry("/usr/bin/pingora"); });
 }
 
 QTEST_GUILESS_MAIN(tst_Autostart)

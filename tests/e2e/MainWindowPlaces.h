@@ -1,21 +1,24 @@
 #pragma once
 
+#include "app/Form1Layout.h"
+
 #include <QPoint>
 
-/// Centres of the main window's buttons, within the window, from its layout in twips (15 to
-/// the pixel), for clicking them as a person does.
+/// Centres of the main window's buttons, within the window, from its layout, for clicking them
+/// as a person does.
 namespace MainWindowPlaces {
 
-constexpr int centre(int position, int size)
+inline QPoint centreOf(Form1Layout::Place place, Form1Layout::Place frame = {})
 {
-    return (position + size / 2) / 15;
+    const Form1Layout::Point point = Form1Layout::centre(place, frame);
+    return {point.x, point.y};
 }
 
-inline const QPoint kBeepNow(centre(120, 7800), centre(6420, 405));
-inline const QPoint kViewHistory(centre(120, 3840), centre(6930, 405));
-inline const QPoint kCopyHistory(centre(4080, 3840), centre(6930, 405));
-inline const QPoint kHelp(centre(120, 3840), centre(7440, 405));
-inline const QPoint kClearHistory(centre(4080, 3840), centre(7440, 405));
-inline const QPoint kChangeSound(centre(120 + 240, 3600), centre(1530 + 750, 405));
+inline const QPoint kBeepNow = centreOf(Form1Layout::kPushButton6);
+inline const QPoint kViewHistory = centreOf(Form1Layout::kPushButton3);
+inline const QPoint kCopyHistory = centreOf(Form1Layout::kPushButton8);
+inline const QPoint kHelp = centreOf(Form1Layout::kPushButton11);
+inline const QPoint kClearHistory = centreOf(Form1Layout::kPushButton12);
+inline const QPoint kChangeSound = centreOf(Form1Layout::kPushButton1, Form1Layout::kFrame2);
 
 } // namespace MainWindowPlaces

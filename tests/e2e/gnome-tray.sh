@@ -56,6 +56,8 @@ hidden() {
 icon_shown() { gnome_icon_shown Pingora; }
 # Notices since the program started.
 notices() { grep -c 'string "Pingora"' "$work/notify.log"; }
+# Run by wait_until, so that the count is read again at each try.
+more_notices_than() { [ "$(notices)" -gt "$1" ]; }
 
 icon_stays() {
     wait_until 30 icon_shown || fail "no icon in the top bar"
@@ -68,7 +70,7 @@ minimise_to_tray() {
     before=$(notices)
     gnome_minimize "$program_pid"
     wait_until 20 hidden || fail "the shell's minimise did not send the window to the tray"
-    wait_until 20 test "$(notices)" -gt "$before" ||
+    wait_until 20 more_notices_than "$before" ||
         fail "no notice reached the shell (icon: $(gnome_tray_icons Pingora | xargs))"
 }
 click_brings_back() {
@@ -100,7 +102,7 @@ no-tray)
 start-hidden)
     start_program
     wait_until 30 icon_shown || fail "no icon in the top bar"
-    wait_until 20 test "$(notices)" -gt 0 || fail "no notice reached the shell"
+    wait_until 20 more_notices_than 0 || fail "no notice reached the shell"
     hidden || fail "started hidden in the tray, the window is on the screen"
     pass "started hidden in the tray with the notice"
     click_brings_back

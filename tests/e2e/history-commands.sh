@@ -1,6 +1,6 @@
 #!/bin/bash
 # Real-desktop test of the history log commands, run inside desktop-session.sh --wm:
-#   history-commands.sh <path of the built pingora program>
+#   history-commands.sh <pingora program> <clipboard-keeper> <main-window-places>
 # It starts the program on the session's X server with a history log of three lines in a
 # folder whose name has spaces, quotes and non-ASCII letters, and clicks its buttons with
 # xdotool as a person would:
@@ -15,11 +15,14 @@
 #   - closing the window after "Copy History To Clipboard" hands the copy over to the
 #     desktop's clipboard manager (clipboard-keeper, the second argument), so that it can
 #     still be pasted once the program has ended, which it does at once and with status 0.
+# The buttons are clicked where main-window-places (the third argument) says the window's
+# layout puts them.
 set -u
 
-usage="usage: history-commands.sh <pingora program> <clipboard-keeper>"
+usage="usage: history-commands.sh <pingora program> <clipboard-keeper> <main-window-places>"
 program=${1:?$usage}
 keeper=${2:?$usage}
+places=${3:?$usage}
 session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/history-test"
 mkdir -p "$work"
@@ -75,17 +78,18 @@ sleep 1 # let the window manager map and place it
 main=$(pingora_windows | head -n1)
 [ "$(pingora_windows | wc -l)" -eq 1 ] || fail "a message box came up at start-up"
 
-# Clicks the middle of a button of the main window, given as laid out in twips (15 to the
-# pixel) relative to the window's client area.
+# Clicks a button of the main window at its centre, given as x and y in pixels within the
+# window's client area.
+button_places=$("$places") || fail "main-window-places did not say where the buttons are"
+eval "$button_places"
 click_button() {
-    local left=$1 top=$2 width=$3 height=$4
+    local x=$1 y=$2
     xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-    xdotool mousemove --window "$main" $(((left + width / 2) / 15)) $(((top + height / 2) / 15)) \
-        click 1
+    xdotool mousemove --window "$main" "$x" "$y" click 1
 }
-view_history_log() { click_button 120 6930 3840 405; }
-copy_history_to_clipboard() { click_button 4080 6930 3840 405; }
-clear_history_log() { click_button 4080 7440 3840 405; }
+view_history_log() { click_button "$PushButton3_x" "$PushButton3_y"; }
+copy_history_to_clipboard() { click_button "$PushButton8_x" "$PushButton8_y"; }
+clear_history_log() { click_button "$PushButton12_x" "$PushButton12_y"; }
 
 clipboard_is() { xclip -o -selection clipboard 2>/dev/null | cmp -s - "$1"; }
 message_box() { pingora_windows | grep -vx "$main" | head -n1; }

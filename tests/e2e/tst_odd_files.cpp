@@ -3,7 +3,8 @@
 // or reads it without end, and the window goes on working. Checked on the real program: the
 // history log (Copy, View, Beep Now), the sound file (no sound file, so the beep fails as for a
 // missing one), and at start-up the settings file, the
-// hand pointer and the skin beside the program.
+// hand pointer and the skin beside the program. And a log that has reached the limit on the
+// size of the files the program may write.
 
 #include "AtSpiClient.h"
 #include "MainWindowPlaces.h"
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +141,39 @@ class tst_OddFiles : public QObject
         QVERIFY(!errorReport(run));
         QFile::remove(log);
         QVERIFY(run.isRunning());
+    }
+
+    // Started under a limit on the size of the files it writes (ulimit -f), with the log at
+    // the limit: a beep reports the line it cannot write and the program goes on, the log as
+    // it was.
+    void logPastTheFileSizeLimit()
+    {
+        const QString log = ProgramRun::historyLogPath();
+        const QByteArray before = QByteArray(1 << 20, '.') + "\r\n";
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(before) == before.size());
+        file.close();
+        QVERIFY(ProgramRun::writeSettings({{"StartStopState", "Off"}}));
+        rlimit unlimited{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        const rlimit atTheLog{rlim_t(before.size()), unlimited.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &atTheLog), 0); // inherited by the program alone
+        ProgramRun run;
+        QString error;
+        const bool started = run.start(&error);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        QVERIFY2(started, qPrintable(error));
+
+        QVERIFY(XDesktop::clickAt(run.onScreen(kBeepNow)));
+        const QString text = answerReport(run);
+        QVERIFY2(
+            text.contains(log + QStringLiteral(" cannot be written: ") + qt_error_string(EFBIG)),
+            qPrintable(text));
+        QVERIFY(run.isRunning());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QFile::remove(log);
+        run.stop();
     }
 
     void settingsPointerAndSkinAtStartUp()
