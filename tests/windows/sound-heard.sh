@@ -38,9 +38,11 @@ for sound in "${sounds[@]}"; do
     ${command//\{out\}/$dir/$name}
     echo "Z:$dir/$name|$seconds" >>"$dir/list"
 done
-# Cut off by close() half a second in.
+# Cut off by close() half a second in; a short one played over and over for a second, less
+# the moment that each new start takes (it is handed over again once played out).
 echo "Z:$dir/long.wav|0.5|close" >>"$dir/list"
-sounds+=("long.wav closed|0.5")
+echo "Z:$dir/s16.wav|1.0|loop" >>"$dir/list"
+sounds+=("long.wav closed|0.5" "s16.wav looped|0.95")
 
 # One attempt: records while the test plays, then finds the sounds in the recording: stretches
 # above 1% of full scale, apart by 30 ms of quiet. Wine hands the output to the sound server a

@@ -77,7 +77,7 @@ class WindowsSoundTest : public QObject
     }
 
     // Each line of the list names a sound and how many seconds it lasts, or after how many
-    // seconds to close the player ("|close").
+    // seconds to close the player ("|close", "|loop" played over and over until then).
     void playsEachListedSound()
     {
         QFile list(qEnvironmentVariable("PINGORA_SOUND_LIST"));
@@ -88,12 +88,16 @@ class WindowsSoundTest : public QObject
         QTest::qWait(1000);
         while (!list.atEnd()) {
             const QStringList line = QString::fromUtf8(list.readLine()).trimmed().split(u'|');
+            player.setLoop(line.value(2) == u"loop");
             QVERIFY2(played(player, line[0]), qPrintable(line[0]));
             // The window's thread does not answer until the sound is over: the sound must not
             // depend on it.
             QThread::msleep(static_cast<unsigned long>(line[1].toDouble() * 1000));
-            if (line.value(2) == u"close")
+            if (line.size() > 2) {
+                QSignalSpy closed(&player, &MediaPlayer::requestApplied);
                 player.close();
+                QVERIFY(closed.wait(15000));
+            }
             QThread::msleep(400);
         }
     }
