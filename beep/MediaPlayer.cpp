@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMutexLocker>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,9 +21,11 @@ namespace {
 // from waiting for a writer.
 void requireReadableFile(const QString& path)
 {
+    // The C library's text for an errno value: Qt's qt_error_string() takes most values for
+    // Windows error codes on Windows ("Is a directory" would read "The device is not ready.").
     const auto cannotPlay = [&path](int error) {
         return Failure(QStringLiteral("The sound file %1 cannot be played: %2")
-                           .arg(path, qt_error_string(error)));
+                           .arg(path, QString::fromLocal8Bit(std::strerror(error))));
     };
     const QByteArray native = SystemFileName(path);
     struct stat status

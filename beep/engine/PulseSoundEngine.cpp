@@ -2,7 +2,6 @@
 
 #include "beep/engine/SoundFile.h"
 #include "beep/engine/SoundStream.h"
-#include "beep/engine/WholeSound.h"
 
 #include <QLoggingCategory>
 
@@ -45,32 +44,12 @@ bool PulseSoundEngine::play(const QString& path)
     if (path.isEmpty())
         return false;
     QString whyNot;
-    auto file = open(path, &whyNot);
+    auto file = m_files.open(path, &whyNot);
     if (!file) {
         qCInfo(lcSoundEngine) << "cannot play:" << whyNot;
         return false;
     }
     return start(std::move(file));
-}
-
-std::unique_ptr<SoundFile> PulseSoundEngine::open(const QString& path, QString* whyNot)
-{
-    if (m_kept && m_keptPath == path && m_kept->identity() == SoundFile::identify(path))
-        return m_kept->copy();
-    m_kept.reset();
-    auto file = SoundFile::open(path, whyNot);
-    if (!file)
-        return nullptr;
-    auto whole = WholeSound::decode(*file);
-    if (!whole)
-        return file;
-    if (whole->frames() == 0) {
-        *whyNot = QStringLiteral("%1 holds no sound that can be decoded").arg(path);
-        return nullptr;
-    }
-    m_kept = whole->copy();
-    m_keptPath = path;
-    return whole;
 }
 
 bool PulseSoundEngine::start(std::unique_ptr<SoundFile> file)

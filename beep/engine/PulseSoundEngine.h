@@ -1,6 +1,7 @@
 #pragma once
 
 #include "beep/SoundEngine.h"
+#include "beep/engine/SoundFileCache.h"
 #include "beep/engine/SoundServer.h"
 
 #include <QElapsedTimer>
@@ -8,14 +9,13 @@
 
 class SoundFile;
 class SoundStream;
-class WholeSound;
 
 /// Plays sound files through the default output of the sound server, one at a time.
 ///
 /// A sound short enough to be held whole is decoded before its stream is made and handed to the
-/// server in one go; the last one is kept, so that the next beep of the same, unchanged file
-/// needs no decoding at all. A sound asked for while the connection is still being made starts
-/// as soon as it is ready, unless that takes so long that the sound would come noticeably late.
+/// server in one go (SoundFileCache). A sound asked for while the connection is still being made
+/// starts as soon as it is ready, unless that takes so long that the sound would come noticeably
+/// late.
 class PulseSoundEngine final : public SoundEngine
 {
   public:
@@ -27,7 +27,6 @@ class PulseSoundEngine final : public SoundEngine
     void startWaitingSound() override;
 
   private:
-    std::unique_ptr<SoundFile> open(const QString& path, QString* whyNot);
     bool start(std::unique_ptr<SoundFile> file);
 
     const std::atomic<bool>& m_loop;
@@ -36,7 +35,5 @@ class PulseSoundEngine final : public SoundEngine
     // A sound asked for before the server was ready, and since when it waits.
     std::unique_ptr<SoundFile> m_waiting;
     QElapsedTimer m_waitingSince;
-    // The last sound held whole, and the path it was read from.
-    std::unique_ptr<WholeSound> m_kept;
-    QString m_keptPath;
+    SoundFileCache m_files;
 };

@@ -1,42 +1,16 @@
 #include "beep/engine/SoundFile.h"
 
-#include <QFile>
-#include <cerrno>
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sndfile.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 #include <wavpack/wavpack.h>
 
+// Both libraries read the file through the RegularFile already checked, so that it cannot be
+// swapped meanwhile and no path is opened twice.
+
 namespace {
-
-qint64 nanoseconds(const timespec& time)
-{
-    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
-// Opens without blocking (a FIFO would wait for a writer) and makes sure it is a plain file.
-int openRegularFile(const QString& path, QString* whyNot, FileIdentity* identity)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        *whyNot = qt_error_string(errno);
-        return -1;
-    }
-    struct stat status
-    {
-    };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        *whyNot = QStringLiteral("%1 is not a regular file").arg(path);
-        ::close(fd);
-        return -1;
-    }
-    *identity = {status.st_dev, status.st_ino, status.st_size, nanoseconds(status.st_mtim),
-                 nanoseconds(status.st_ctim)};
-    return fd;
-}
 
 bool usableLayout(int sampleRate, int channels)
 {
@@ -44,33 +18,72 @@ bool usableLayout(int sampleRate, int channels)
            channels <= SoundFile::kMaxChannels;
 }
 
+RegularFile& fileOf(void* file)
+{
+    return *static_cast<RegularFile*>(file);
+}
+
+SF_VIRTUAL_IO g_sndfileReader{
+    [](void* file) -> sf_count_t { return fileOf(file).size(); },
+    [](sf_count_t offset, int whence, void* file) -> sf_count_t {
+        return fileOf(file).seek(offset, whence);
+    },
+    [](void* data, sf_count_t bytes, void* file) -> sf_count_t {
+        return std::max<qint64>(fileOf(file).read(data, bytes), 0);
+    },
+    [](const void*, sf_count_t, void*) -> sf_count_t { return 0; },
+    [](void* file) -> sf_count_t { return fileOf(file).position(); },
+};
+
+WavpackStreamReader64 g_wavpackReader{
+    [](void* file, void* data, int32_t bytes) -> int32_t {
+        return static_cast<int32_t>(std::max<qint64>(fileOf(file).read(data, bytes), 0));
+    },
+    [](void*, void*, int32_t) -> int32_t { return 0; },
+    [](void* file) -> int64_t { return fileOf(file).position(); },
+    [](void* file, int64_t position) -> int {
+        return fileOf(file).seek(position, SEEK_SET) < 0 ? -1 : 0;
+    },
+    [](void* file, int64_t delta, int whence) -> int {
+        return fileOf(file).seek(delta, whence) < 0 ? -1 : 0;
+    },
+    [](void* file, int byte) -> int { return fileOf(file).seek(-1, SEEK_CUR) < 0 ? EOF : byte; },
+    [](void* file) -> int64_t { return fileOf(file).size(); },
+    [](void*) -> int { return 1; },
+    [](void*) -> int { return -1; },
+    [](void*) -> int { return 0; }, // the file is closed by its owner
+};
+
 class SndfileDecoder final : public SoundFile
 {
   public:
-    explicit SndfileDecoder(SNDFILE* file, const SF_INFO& info) : m_file(file)
+    SndfileDecoder(std::unique_ptr<RegularFile> file, SNDFILE* sound, const SF_INFO& info)
+        : m_file(std::move(file)), m_sound(sound)
     {
         m_sampleRate = info.samplerate;
         m_channels = info.channels;
         m_frames = info.frames;
     }
-    ~SndfileDecoder() override { sf_close(m_file); }
+    ~SndfileDecoder() override { sf_close(m_sound); }
 
     qint64 read(float* samples, qint64 frames) override
     {
-        const sf_count_t got = sf_readf_float(m_file, samples, frames);
+        const sf_count_t got = sf_readf_float(m_sound, samples, frames);
         return got > 0 ? got : 0;
     }
 
-    bool rewind() override { return sf_seek(m_file, 0, SEEK_SET) == 0; }
+    bool rewind() override { return sf_seek(m_sound, 0, SEEK_SET) == 0; }
 
   private:
-    SNDFILE* m_file;
+    std::unique_ptr<RegularFile> m_file;
+    SNDFILE* m_sound;
 };
 
 class WavPackDecoder final : public SoundFile
 {
   public:
-    explicit WavPackDecoder(WavpackContext* context) : m_context(context)
+    WavPackDecoder(std::unique_ptr<RegularFile> file, WavpackContext* context)
+        : m_file(std::move(file)), m_context(context)
     {
         m_sampleRate = static_cast<int>(WavpackGetSampleRate(context));
         m_channels = WavpackGetNumChannels(context);
@@ -99,24 +112,25 @@ class WavPackDecoder final : public SoundFile
     bool rewind() override { return WavpackSeekSample64(m_context, 0) != 0; }
 
   private:
+    std::unique_ptr<RegularFile> m_file;
     WavpackContext* m_context;
     bool m_float = false;
     float m_scale = 1.0f;
     std::vector<int32_t> m_words;
 };
 
-bool looksLikeWavPack(int fd)
+bool looksLikeWavPack(RegularFile& file)
 {
     char magic[4] = {};
-    return ::pread(fd, magic, sizeof magic, 0) == 4 && std::memcmp(magic, "wvpk", 4) == 0;
+    const bool wavPack = file.read(magic, sizeof magic) == 4 && std::memcmp(magic, "wvpk", 4) == 0;
+    return file.seek(0, SEEK_SET) == 0 && wavPack;
 }
 
-std::unique_ptr<SoundFile> openWavPack(int fd)
+std::unique_ptr<SoundFile> openWavPack(std::unique_ptr<RegularFile> file)
 {
-    // Through the descriptor already checked, so that the file cannot be swapped meanwhile.
-    const QByteArray name = "/proc/self/fd/" + QByteArray::number(fd);
     char error[80] = {};
-    WavpackContext* context = WavpackOpenFileInput(name.constData(), error, OPEN_NORMALIZE, 0);
+    WavpackContext* context =
+        WavpackOpenFileInputEx64(&g_wavpackReader, file.get(), nullptr, error, OPEN_NORMALIZE, 0);
     if (!context)
         return nullptr;
     if (!usableLayout(static_cast<int>(WavpackGetSampleRate(context)),
@@ -124,7 +138,20 @@ std::unique_ptr<SoundFile> openWavPack(int fd)
         WavpackCloseFile(context);
         return nullptr;
     }
-    return std::make_unique<WavPackDecoder>(context);
+    return std::make_unique<WavPackDecoder>(std::move(file), context);
+}
+
+std::unique_ptr<SoundFile> openSndfile(std::unique_ptr<RegularFile> file)
+{
+    SF_INFO info{};
+    SNDFILE* sound = sf_open_virtual(&g_sndfileReader, SFM_READ, &info, file.get());
+    if (!sound)
+        return nullptr;
+    if (info.frames <= 0 || !usableLayout(info.samplerate, info.channels)) {
+        sf_close(sound);
+        return nullptr;
+    }
+    return std::make_unique<SndfileDecoder>(std::move(file), sound, info);
 }
 
 } // namespace
@@ -132,31 +159,18 @@ std::unique_ptr<SoundFile> openWavPack(int fd)
 FileIdentity SoundFile::identify(const QString& path)
 {
     QString whyNot;
-    FileIdentity identity;
-    if (const int fd = openRegularFile(path, &whyNot, &identity); fd >= 0)
-        ::close(fd);
-    return identity;
+    const auto file = RegularFile::open(path, &whyNot);
+    return file ? file->identity() : FileIdentity{};
 }
 
 std::unique_ptr<SoundFile> SoundFile::open(const QString& path, QString* whyNot)
 {
-    FileIdentity identity;
-    const int fd = openRegularFile(path, whyNot, &identity);
-    if (fd < 0)
+    auto file = RegularFile::open(path, whyNot);
+    if (!file)
         return nullptr;
-    std::unique_ptr<SoundFile> decoder;
-    if (looksLikeWavPack(fd)) {
-        decoder = openWavPack(fd);
-        ::close(fd);
-    } else {
-        SF_INFO info{};
-        // libsndfile closes the descriptor, whether it opens the file or not.
-        SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
-        if (file && info.frames > 0 && usableLayout(info.samplerate, info.channels))
-            decoder = std::make_unique<SndfileDecoder>(file, info);
-        else if (file)
-            sf_close(file);
-    }
+    const FileIdentity identity = file->identity();
+    auto decoder =
+        looksLikeWavPack(*file) ? openWavPack(std::move(file)) : openSndfile(std::move(file));
     if (!decoder)
         *whyNot = QStringLiteral("%1 holds no sound that can be played").arg(path);
     else

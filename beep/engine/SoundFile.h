@@ -1,22 +1,10 @@
 #pragma once
 
+#include "beep/engine/RegularFile.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <memory>
-#include <sys/types.h>
-
-/// Which file a path led to, and in which state: the same identity means the same content, as
-/// far as the file system tells (a rewrite within its time stamps' resolution passes unseen).
-struct FileIdentity
-{
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-
-    bool operator==(const FileIdentity&) const = default;
-};
 
 /// A sound file decoded to 32-bit floating-point samples (interleaved, full scale ±1), read
 /// piece by piece as the sound server takes them.

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Plays a tone in every format the player reads, and one long enough to be streamed, through
+# the Windows build's media player under Wine (tst_windows_sound), records what Wine sends to
+# the desktop session's sound server, and checks that each tone was heard once and whole.
+# Runs inside desktop-session.sh, whose PulseAudio null sink Wine plays to.
+# Usage: sound-heard.sh <run-qtest.sh> <wine-run.sh> <tst_windows_sound.exe>
+set -euo pipefail
+run_qtest=$1
+shift
+[[ -n ${PULSE_SERVER:-} ]] || { echo "sound-heard: no sound server; run inside desktop-session.sh"; exit 1; }
+dir=$(mktemp -d)
+recorder=
+trap '[[ -n $recorder ]] && kill "$recorder" 2>/dev/null; rm -rf "$dir"' EXIT
+
+# Each sound: file name, length in seconds, how to make it from the 0.4 s tone.
+tone=$dir/source.wav
+sox -n -r 44100 -b 16 -c 1 "$tone" synth 0.4 sine 660 vol 0.5 fade 0.005 0.4 0.005
+sounds=(
+    "s16.wav|0.4|cp $tone {out}"
+    "float.wav|0.4|sox $tone -e floating-point -b 32 {out}"
+    "tone.flac|0.4|sox $tone {out}"
+    "tone.ogg|0.4|sox $tone {out}"
+    "tone.opus|0.4|opusenc --quiet $tone {out}"
+    "tone.mp3|0.4|lame --quiet $tone {out}"
+    "tone.aiff|0.4|sox $tone {out}"
+    "tone.au|0.4|sox $tone {out}"
+    "tone.wv|0.4|sox $tone {out}"
+    "mulaw.wav|0.4|sox $tone -e u-law {out}"
+    "ms.wav|0.4|sox $tone -e ms-adpcm {out}"
+    "ima.wav|0.4|sox $tone -e ima-adpcm {out}"
+    "gsm.wav|0.4|sox $tone -e gsm-full-rate -r 8000 {out}"
+    # More than a sound held whole may take: read and played piece by piece.
+    "long.wav|3|sox -n -r 192000 -c 2 -b 16 {out} synth 3 sine 440 vol 0.5 fade 0.005 3 0.005"
+)
+: >"$dir/list"
+for sound in "${sounds[@]}"; do
+    IFS='|' read -r name seconds command <<<"$sound"
+    ${command//\{out\}/$dir/$name}
+    echo "Z:$dir/$name|$seconds" >>"$dir/list"
+done
+# Cut off by close() half a second in; a short one played over and over for a second, less
+# the moment that each new start takes (it is handed over again once played out).
+echo "Z:$dir/long.wav|0.5|close" >>"$dir/list"
+echo "Z:$dir/s16.wav|1.0|loop" >>"$dir/list"
+sounds+=("long.wav closed|0.5" "s16.wav looped|0.95")
+
+# One attempt: records while the test plays, then finds the sounds in the recording: stretches
+# above 1% of full scale, apart by 30 ms of quiet. Wine hands the output to the sound server a
+# few milliseconds at a time from a thread of its own; on a machine busier than it has cores,
+# that thread may miss its turn and the server then plays a moment of silence before the rest.
+# Such gaps (under 150 ms; the sounds are 400 ms apart) are joined and counted, and a sound is
+# whole when all of its length was heard. A machine so busy that it stalled longer spoils one
+# attempt, not three; a real fault fails them all.
+attempt() {
+    parec --device="${PULSE_SINK:-pingora_test}.monitor" --format=s16le --rate=48000 \
+        --channels=1 --latency-msec=20 >"$dir/heard.raw" &
+    recorder=$!
+    sleep 1
+    PINGORA_SOUND_LIST=Z:$dir/list "$run_qtest" "$@" || exit 1
+    sleep 1
+    kill "$recorder"
+    wait "$recorder" 2>/dev/null || true
+    recorder=
+    python3 - "$dir/heard.raw" "${sounds[@]}" <<'PYTHON'
+import array, sys
+samples = array.array("h", open(sys.argv[1], "rb").read())
+expected = [(s.split("|")[0], float(s.split("|")[1])) for s in sys.argv[2:]]
+rate, threshold, quiet, gap = 48000, 328, int(0.03 * 48000), int(0.15 * 48000)
+pieces, start, last = [], None, None
+for i, v in enumerate(samples):
+    if abs(v) >= threshold:
+        if start is None or i - last > quiet:
+            if start is not None:
+                pieces.append((start, last + 1))
+            start = i
+        last = i
+if start is not None:
+    pieces.append((start, last + 1))
+sounds = []  # per sound: [heard samples, gaps]
+for i, (begin, end) in enumerate(pieces):
+    if sounds and begin - pieces[i - 1][1] < gap:
+        sounds[-1][0] += end - begin
+        sounds[-1][1] += 1
+    else:
+        sounds.append([end - begin, 0])
+print("heard:", " ".join(f"{n / rate:.3f}" + (f"({g} gaps)" if g else "") for n, g in sounds))
+if len(sounds) != len(expected):
+    sys.exit(f"heard {len(sounds)} sounds, expected {len(expected)}")
+# Fades shorten a tone a little; encoders may pad it (MP3, Opus), never cut it.
+bad = [f"{name}: {n / rate:.3f} s" for (name, s), (n, g) in zip(expected, sounds)
+       if not s - 0.03 <= n / rate <= s + 0.08]
+if bad:
+    sys.exit("not heard whole: " + ", ".join(bad))
+print(f"all {len(sounds)} sounds heard whole")
+PYTHON
+}
+for try in 1 2 3; do
+    attempt "$@" && exit 0
+    echo "sound-heard: attempt $try failed"
+done
+exit 1
