@@ -91,7 +91,8 @@ declare -A copyrights=()
     echo "so that each can be replaced by another build of the same library. Their"
     echo "licences are in <source package>.txt (the copyright file of that source) and in the"
     echo "licence texts it refers to. The source packages are Debian's, at the versions given;"
-    echo "Qt was built from its source with scripts/windows/build-qt.sh of Pingora's source."
+    echo "Qt and the sound libraries were built from that source with scripts/windows/build-qt.sh"
+    echo "and scripts/windows/build-sound-libs.sh of Pingora's source."
     echo
     for dll in "${own[@]}"; do
         echo "$dll: Pingora's own, MIT licence (Pingora.txt)"
@@ -109,6 +110,7 @@ declare -A copyrights=()
                 # shellcheck disable=SC2053 # the table's patterns are globs
                 if [[ $path == $pattern ]]; then
                     package=$source copyright=$file
+                    [[ $file == /* ]] || copyright=$(dirname "$path")/$file
                     version=$(apt-cache showsrc "$source" | awk '/^Version:/ && !v { v = $2 } END { print v }')
                     break
                 fi
