@@ -1,4 +1,5 @@
-// Prints where a person clicks the main window's buttons, as shell assignments of x and y in
+// Prints where a person clicks the main window's buttons, the start-up box and the interval
+// list, as shell assignments of x and y in
 // pixels within the window ("PushButton3_x=136 PushButton3_y=475"), from the window's layout,
 // for the scripts that drive the window with xdotool.
 #include "app/Form1Layout.h"
@@ -21,6 +22,8 @@ int main()
         {"PushButton8", centre(kPushButton8)},
         {"PushButton11", centre(kPushButton11)},
         {"PushButton12", centre(kPushButton12)},
+        {"Check4", centre(kCheck4, kFrame3)},
+        {"ListView1", centre(kListView1)},
     };
     for (const auto& button : buttons)
         std::printf("%s_x=%d %s_y=%d\n", button.name, button.centre.x, button.name,

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Real-desktop test of the Windows program under Wine, run inside desktop-session.sh --wm:
-#   wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe>
+#   wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe> <main-window-places.exe>
 # The program runs in a Wine prefix of its own on the session's X server, where Wine docks its
 # tray icon in icewm's tray; the test drives it with xdotool as a person would and reads what
 # a person reads:
@@ -13,14 +13,16 @@
 #   - ticking "Load this software on Windows startup" and choosing an interval write the
 #     settings and the log-on value under the user's Run key, as Wine's `reg` reads them;
 #   - "View History Log" opens the log in Notepad, and the window does not wait for it;
+#   - "Beep Now (Test)" is logged;
 #   - in a program folder named "Pingora Grüße 日本", the default sound's path is written with
 #     backslashes and the skin beside the program is read through the folder's Unicode name.
 set -u
 
-usage="usage: wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe>"
+usage="usage: wine-desktop.sh <wine-run.sh> <pingora.exe> <tray-tips.exe> <main-window-places.exe>"
 run=${1:?$usage}
 program=${2:?$usage}
 tray_tips=${3:?$usage}
+places=${4:?$usage}
 session=${PINGORA_SESSION_DIR:?run inside desktop-session.sh}
 work="$session/wine-desktop"
 mkdir -p "$work"
@@ -87,19 +89,22 @@ corner=$(convert "$work/main.png" -format '%[pixel:p{3,3}]' info:)
 [ "$corner" = "srgb(32,64,96)" ] || fail "the window is $corner, not in the skin's colours"
 pass "the skin x\\o.cjs beside the program was read"
 
-# Clicks a place of the main window given in twips (15 to the pixel) of its client area.
-click_at() {
+# Clicks the control $1 of the main window where the window's layout puts it.
+button_places=$("$run" "$places" | tr -d '\r') || fail "main-window-places did not run"
+eval "$button_places"
+click() {
+    local x=${1}_x y=${1}_y
     xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
-    xdotool mousemove --window "$main" $(($1 / 15)) $(($2 / 15)) click 1
+    xdotool mousemove --window "$main" "${!x}" "${!y}" click 1
 }
 boxes() { windows_of pingora.exe | grep -vx "$main"; }
-# Clicks the button at $1 $2, and prints what the box that comes up copies on Ctrl+C (its
+# Clicks the button $1, and prints what the box that comes up copies on Ctrl+C (its
 # title, text and buttons); the box is then closed with Escape.
 box_copy_after_click() {
     local earlier box
     earlier=$(boxes)
     printf 'before' | xclip -selection clipboard -i
-    click_at "$1" "$2"
+    click "$1"
     new_box() { boxes | grep -vxF "$earlier" | head -n1; }
     wait_until 20 eval '[ -n "$(new_box)" ]' || { echo "(no box came up)"; return; }
     box=$(new_box)
@@ -120,23 +125,23 @@ box_text() { # title, text, buttons: as a Windows message box copies them
     local line=---------------------------
     printf '%s\n%s\n%s\n%s\n%s\n%s\n%s\n' $line "$1" $line "$2" $line "$3   " $line
 }
-check_box() { # what, place x, place y, title, text, buttons
-    box_copy_after_click "$2" "$3" >"$work/box.txt"
-    box_text "$4" "$5" "$6" >"$work/box-expected.txt"
+check_box() { # what, control, title, text, buttons
+    box_copy_after_click "$2" >"$work/box.txt"
+    box_text "$3" "$4" "$5" >"$work/box-expected.txt"
     diff -u "$work/box-expected.txt" "$work/box.txt" >&2 || fail "the $1 box differs"
-    pass "the $1 box: \"$5\""
+    pass "the $1 box: \"$4\""
 }
-check_box help $((120 + 1920)) $((7440 + 200)) Pingora \
+check_box help PushButton11 Pingora \
     "Questions? Please contact Team Wrenfield at https://www.example.com/pingora/contact" OK
-check_box "no log to view" $((120 + 1920)) $((6930 + 200)) Pingora \
+check_box "no log to view" PushButton3 Pingora \
     "There isn't a history to view because actions have not been performed yet." OK
-check_box "clear question" $((4080 + 1920)) $((7440 + 200)) Pingora \
+check_box "clear question" PushButton12 Pingora \
     "Are you sure you want to delete the history log and start over?" "&Yes   &No"
 # The sound file dialog: the system's own, with the program's title; the file chosen there is
 # kept as the user reads it, with backslashes.
 cp "$folder/beep.wav" "$temp_unix/log folder/ding.wav"
 chosen=$(winepath_of "$temp_unix/log folder/ding.wav")
-click_at $((120 + 240 + 1800)) $((1530 + 750 + 200))
+click PushButton1
 dialog() { windows_of pingora.exe "Add File(s) - Hold Ctrl to select multiple files" | head -n1; }
 wait_until 30 eval '[ -n "$(dialog)" ]' || fail "no sound file dialog with its title came up"
 dialog_active() {
@@ -192,14 +197,14 @@ wait_until 20 shown || fail "a click on the tray icon did not bring the window b
 pass "a click on the tray icon brought the window back"
 
 # --- The start-up box and the interval: in the registry at once.
-click_at $((120 + 240 + 100)) $((2940 + 300 + 142))
+click Check4
 exe=$(winepath_of "$folder/$(basename "$program")")
 wait_until 20 eval '[ "$(reg_value "$run_key" Pingora)" = "\"$exe\"" ]' ||
     fail "the Run value is '$(reg_value "$run_key" Pingora)', not \"$exe\""
 [ "$(reg_value "$settings" "Windows Startup")" = On ] || fail "Windows Startup is not On"
 pass "ticking the start-up box wrote the Run value \"$exe\" and Windows Startup=On"
 
-click_at $((120 + 1000)) $((4020 + 2000)) # a row of the list, then its first row by key
+click ListView1 # a row of the list, then its first row by key
 first_row_by_key() {
     xdotool key --clearmodifiers Home
     wait_until 3 eval '[ "$(reg_value "$settings" OftenIndex)" = 1 ]'
@@ -208,7 +213,7 @@ wait_until 20 first_row_by_key ||
     fail "OftenIndex is '$(reg_value "$settings" OftenIndex)' after choosing the first row"
 pass "choosing \"Beep every 1 second\" stored OftenIndex=1"
 
-click_at $((120 + 240 + 100)) $((2940 + 300 + 142))
+click Check4
 wait_until 20 eval '[ -z "$(reg_value "$run_key" Pingora)" ]' ||
     fail "clearing the box left the Run value"
 [ "$(reg_value "$settings" "Windows Startup")" = Off ] || fail "Windows Startup is not Off"
@@ -216,11 +221,18 @@ pass "clearing the start-up box removed the Run value"
 
 # --- View History Log: Notepad with the log.
 printf 'Beeped at 8/31/2021 3:04:05 PM\r\n' >"$temp_unix/log folder/Pingora.txt"
-click_at $((120 + 1920)) $((6930 + 200))
+click PushButton3
 notepad() { windows_of notepad.exe "Pingora.txt - Notepad"; }
 wait_until 30 eval '[ -n "$(notepad)" ]' || fail "Notepad did not open the log"
 [ -z "$(boxes)" ] || fail "viewing the log showed a box"
 pass "View History Log opened Pingora.txt in Notepad"
 # The window does not wait for Notepad: it answers while Notepad is open.
-check_box help $((120 + 1920)) $((7440 + 200)) Pingora \
+check_box help PushButton11 Pingora \
     "Questions? Please contact Team Wrenfield at https://www.example.com/pingora/contact" OK
+
+# --- Beep Now (Test): logged.
+log="$temp_unix/log folder/Pingora.txt"
+click PushButton6
+wait_until 30 eval '[ "$(grep -c "^Beeped at " "$log")" = 2 ]' ||
+    fail "Beep Now logged no line ($(tail -n1 "$log"))"
+pass "Beep Now was logged"
