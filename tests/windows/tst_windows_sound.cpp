@@ -33,44 +33,43 @@ class WindowsSoundTest : public QObject
     QTemporaryDir m_dir;
 
   private Q_SLOTS:
-    void reportsWhatCannotBeOpened_data()
+    // What cannot be opened is reported as on Linux; what opens but cannot be decoded stays
+    // silent, and the player goes on playing what it can.
+    void filesThatCannotPlay_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.wav"))
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason"); // reported; empty: silent
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.wav")) << QByteArray()
                                  << "No such file or directory";
-        QTest::newRow("folder") << m_dir.path() << "Is a directory";
+        QTest::newRow("folder") << m_dir.path() << QByteArray() << "Is a directory";
+        const QString broken = m_dir.filePath(QStringLiteral("broken.wav"));
+        QTest::newRow("text") << broken << QByteArray("some notes\n") << QString();
+        QTest::newRow("empty") << broken << QByteArray() << QString();
+        QTest::newRow("header only")
+            << broken << riff(fmt(1, 1, 8000, 16, 2) + chunk("data", {})) << QString();
+        QTest::newRow("not really wavpack")
+            << broken << QByteArray("wvpk and nothing else") << QString();
     }
 
-    void reportsWhatCannotBeOpened()
+    void filesThatCannotPlay()
     {
         QFETCH(QString, path);
+        QFETCH(QByteArray, content);
         QFETCH(QString, reason);
         MediaPlayer player;
-        try {
-            player.setUrl(path);
-            QFAIL("no failure");
-        } catch (const Failure& failure) {
-            QCOMPARE(failure.description(),
-                     QStringLiteral("The sound file %1 cannot be played: %2").arg(path, reason));
+        if (!reason.isEmpty()) {
+            try {
+                player.setUrl(path);
+                QFAIL("no failure");
+            } catch (const Failure& failure) {
+                QCOMPARE(
+                    failure.description(),
+                    QStringLiteral("The sound file %1 cannot be played: %2").arg(path, reason));
+            }
+            return;
         }
-    }
-
-    void brokenFilesStaySilent_data()
-    {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("text") << QByteArray("some notes\n");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("header only") << riff(fmt(1, 1, 8000, 16, 2) + chunk("data", {}));
-        QTest::newRow("not really wavpack") << QByteArray("wvpk and nothing else");
-    }
-
-    void brokenFilesStaySilent()
-    {
-        QFETCH(QByteArray, content);
-        MediaPlayer player;
         QVERIFY(!played(player, writeTestFile(m_dir, QStringLiteral("broken.wav"), content)));
-        // The player goes on playing what it can.
         const QByteArray good = riff(fmt(1, 1, 8000, 16, 2) + chunk("data", QByteArray(800, 0)));
         QVERIFY(played(player, writeTestFile(m_dir, QStringLiteral("good.wav"), good)));
         player.close();
