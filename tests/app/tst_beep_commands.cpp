@@ -5,6 +5,7 @@
 #include "SmallDisk.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
+#include "app/CaptionFrame.h"
 #include "appearance/PointerFeedback.h"
 #include "beep/BeepAction.h"
 #include "beep/HistoryWriter.h"
@@ -20,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 #include <QTreeWidget>
 #include <array>
@@ -561,6 +564,53 @@ class tst_BeepCommands : public QObject
                                     .arg(Form1Probe(form).Frame1()->title())));
         }
         QCOMPARE(barPaints > 0, barPainted);
+    }
+
+    // The countdown's frame looks exactly as the style draws a frame with that caption, in
+    // the style it draws itself for and in one it leaves to the style.
+    void captionFrameLooksAsTheStyleDrawsIt_data()
+    {
+        QTest::addColumn<QString>("styleName");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<qreal>("points");
+        QTest::addColumn<bool>("enabled");
+        const QString countdown = QStringLiteral("Next beep will occur in 23:59:59");
+        QTest::newRow("countdown") << "fusion" << countdown << 9.0 << true;
+        QTest::newRow("odd size") << "fusion" << countdown << 10.5 << true;
+        QTest::newRow("disabled") << "fusion" << countdown << 9.0 << false;
+        QTest::newRow("accents") << "fusion"
+                                 << "Auto Beep Complete at 8 d\u00e9c. 2026" << 9.0 << true;
+        QTest::newRow("wider than the frame") << "fusion" << countdown.repeated(3) << 9.0 << true;
+        QTest::newRow("shortcut letter") << "fusion"
+                                         << "Beep && &go" << 9.0 << true;
+        QTest::newRow("another style") << "windows" << countdown << 9.0 << true;
+    }
+    void captionFrameLooksAsTheStyleDrawsIt()
+    {
+        QFETCH(QString, styleName);
+        QFETCH(QString, caption);
+        QFETCH(qreal, points);
+        QFETCH(bool, enabled);
+        std::unique_ptr<QStyle> style(QStyleFactory::create(styleName));
+        QVERIFY(style);
+        const auto drawn = [&](QGroupBox* frame) {
+            frame->setStyle(style.get());
+            QFont font = frame->font();
+            font.setPointSizeF(points);
+            frame->setFont(font);
+            QPalette palette = frame->palette(); // as a skin colours it
+            palette.setColor(QPalette::WindowText, Qt::darkRed);
+            palette.setColor(QPalette::Text, Qt::darkBlue);
+            frame->setPalette(palette);
+            frame->setGeometry(0, 0, 300, 60);
+            frame->setEnabled(enabled);
+            frame->setTitle(QStringLiteral("Auto Beep is Off."));
+            frame->setTitle(caption); // as a tick sets it
+            return frame->grab().toImage();
+        };
+        CaptionFrame captionFrame;
+        QGroupBox groupBox;
+        QCOMPARE(drawn(&captionFrame), drawn(&groupBox));
     }
 
     void tickWhileOffAndResetDuringTick()
