@@ -1,8 +1,11 @@
 #include "app/CaptionFrame.h"
 
+#include <QImageReader>
 #include <QPaintEvent>
+#include <QPixmapCache>
 #include <QStyleOptionGroupBox>
 #include <QStylePainter>
+#include <qdrawutil.h>
 
 void CaptionFrame::setTitle(const QString& title)
 {
@@ -44,6 +47,31 @@ int CaptionFrame::captionHeight() const
     return fontMetrics().height() + 3;
 }
 
+void CaptionFrame::drawFrame(QPainter* painter, const QStyleOptionGroupBox& option) const
+{
+    static const QString picturePath =
+        QStringLiteral(":/qt-project.org/styles/commonstyle/images/fusion_groupbox.png");
+    QPixmap picture;
+    if (!QPixmapCache::find(picturePath, &picture)) {
+        QImageReader reader(picturePath, "png");
+        reader.setAutoDetectImageFormat(false); // the built-in reader, no plugin
+        picture = QPixmap::fromImage(reader.read());
+        if (picture.isNull()) { // not where this version of the style keeps it
+            QStyleOptionFrame frame;
+            frame.QStyleOption::operator=(option);
+            style()->drawPrimitive(QStyle::PE_FrameGroupBox, &frame, painter, this);
+            return;
+        }
+        QPixmapCache::insert(picturePath, picture);
+    }
+    // The edge runs below a line of the caption or a check box, whichever is taller, with the
+    // picture's corners unscaled.
+    const int top = qMax(style()->pixelMetric(QStyle::PM_ExclusiveIndicatorHeight, &option, this),
+                         option.fontMetrics.height()) +
+                    3;
+    qDrawBorderPixmap(painter, option.rect.adjusted(0, top, 0, 0), QMargins(6, 6, 6, 6), picture);
+}
+
 void CaptionFrame::paintEvent(QPaintEvent* event)
 {
     if (!drawsCaptionItself()) {
@@ -54,14 +82,8 @@ void CaptionFrame::paintEvent(QPaintEvent* event)
     QStyleOptionGroupBox option;
     initStyleOption(&option);
     // The frame lies below the caption: a repaint of the caption alone leaves it be.
-    if (event->rect().bottom() >= captionHeight()) {
-        QStyleOptionFrame frame;
-        frame.QStyleOption::operator=(option);
-        frame.features = option.features;
-        frame.lineWidth = option.lineWidth;
-        frame.midLineWidth = option.midLineWidth;
-        painter.drawPrimitive(QStyle::PE_FrameGroupBox, frame);
-    }
+    if (event->rect().bottom() >= captionHeight())
+        drawFrame(&painter, option);
     // The style's caption box starts one pixel down at the left edge; the text sits at its top.
     painter.setPen(QPen(option.palette.windowText(), 1));
     painter.drawText(QPointF(0, 1 + QFontMetricsF(font()).ascent()), option.text);

@@ -78,7 +78,7 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-template <typename Frame = QGroupBox>
+template <typename Frame = CaptionFrame>
 Frame* frame(QWidget* parent, const char* name, const QString& caption, Form1Layout::Place at)
 {
     auto* box = place(new Frame(caption, parent), name, at);

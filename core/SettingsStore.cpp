@@ -115,7 +115,9 @@ FileLines readLines(const QString& filePath, bool* exists)
     if (info.st_size > kLargestSettingsFile)
         throw cannotRead(QStringLiteral("it is too large for a settings file"));
     FileLines lines;
-    lines.raw = file.read(kLargestSettingsFile).split('\n');
+    // Read as large as the file is: a read of the largest size allowed would take that much
+    // memory for a file of a few lines.
+    lines.raw = file.read(info.st_size).split('\n');
     lines.lastLineEnded = lines.raw.last().isEmpty();
     if (lines.lastLineEnded)
         lines.raw.removeLast();
