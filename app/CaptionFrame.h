@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QTextLayout>
+#include <memory>
 
 class QStyleOptionGroupBox;
 
@@ -30,10 +32,14 @@ class CaptionFrame : public QGroupBox
   private:
     /// The strip above the frame's contents: the caption and the frame's top edge beside it.
     QRect captionArea() const;
+    /// The caption laid out, kept from one repaint to the next while it stays the same.
+    const QTextLayout& captionLayout();
     /// Whether this frame and its caption are the plain case drawn here rather than by the style.
     bool drawsCaptionItself() const;
     /// The height of the strip the caption is drawn in, above the frame's top edge.
     int captionHeight() const;
     /// Draws the frame's edge as the style does, from the style's own picture.
     void drawFrame(QPainter* painter, const QStyleOptionGroupBox& option) const;
+
+    std::unique_ptr<QTextLayout> m_captionLayout;
 };

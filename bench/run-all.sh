@@ -36,6 +36,10 @@ command -v kteatime >/dev/null && peer=(--kteatime "$(command -v kteatime)")
 "$session" --wm -- "$build/bench/desktop_bench" \
     --program "$build/pingora/pingora" --minimal "$build/bench/minimal_window" "${peer[@]}" "$@"
 
+echo
+echo "### counting-instructions: what counting costs, as callgrind counts it"
+"$session" --wm -- "$root/bench/counting-instructions.sh" "$build"
+
 if [[ -x "$build/bench/sound_latency" ]]; then
     echo
     echo "### sound_latency: the media player's call to the first sample at the sound server"
