@@ -8,9 +8,10 @@ set -euo pipefail
 run_qtest=$1
 shift
 [[ -n ${PULSE_SERVER:-} ]] || { echo "sound-heard: no sound server; run inside desktop-session.sh"; exit 1; }
+here=$(dirname "$0")
+source "$here/sink-recording.sh"
 dir=$(mktemp -d)
-recorder=
-trap '[[ -n $recorder ]] && kill "$recorder" 2>/dev/null; rm -rf "$dir"' EXIT
+trap 'stop_recording; rm -rf "$dir"' EXIT
 
 # Each sound: file name, length in seconds, how to make it from the 0.4 s tone.
 tone=$dir/source.wav
@@ -44,55 +45,15 @@ echo "Z:$dir/long.wav|0.5|close" >>"$dir/list"
 echo "Z:$dir/s16.wav|1.0|loop" >>"$dir/list"
 sounds+=("long.wav closed|0.5" "s16.wav looped|0.95")
 
-# One attempt: records while the test plays, then finds the sounds in the recording: stretches
-# above 1% of full scale, apart by 30 ms of quiet. Wine hands the output to the sound server a
-# few milliseconds at a time from a thread of its own; on a machine busier than it has cores,
-# that thread may miss its turn and the server then plays a moment of silence before the rest.
-# Such gaps (under 150 ms; the sounds are 400 ms apart) are joined and counted, and a sound is
-# whole when all of its length was heard. A machine so busy that it stalled longer spoils one
-# attempt, not three; a real fault fails them all.
+# One attempt: records while the test plays, then finds the sounds in the recording. A machine
+# so busy that it stalled Wine's sound thread for long spoils one attempt, not three; a real
+# fault fails them all.
 attempt() {
-    parec --device="${PULSE_SINK:-pingora_test}.monitor" --format=s16le --rate=48000 \
-        --channels=1 --latency-msec=20 >"$dir/heard.raw" &
-    recorder=$!
-    sleep 1
+    start_recording "$dir/heard.raw" || { echo "sound-heard: the recorder heard nothing"; exit 1; }
     PINGORA_SOUND_LIST=Z:$dir/list "$run_qtest" "$@" || exit 1
     sleep 1
-    kill "$recorder"
-    wait "$recorder" 2>/dev/null || true
-    recorder=
-    python3 - "$dir/heard.raw" "${sounds[@]}" <<'PYTHON'
-import array, sys
-samples = array.array("h", open(sys.argv[1], "rb").read())
-expected = [(s.split("|")[0], float(s.split("|")[1])) for s in sys.argv[2:]]
-rate, threshold, quiet, gap = 48000, 328, int(0.03 * 48000), int(0.15 * 48000)
-pieces, start, last = [], None, None
-for i, v in enumerate(samples):
-    if abs(v) >= threshold:
-        if start is None or i - last > quiet:
-            if start is not None:
-                pieces.append((start, last + 1))
-            start = i
-        last = i
-if start is not None:
-    pieces.append((start, last + 1))
-sounds = []  # per sound: [heard samples, gaps]
-for i, (begin, end) in enumerate(pieces):
-    if sounds and begin - pieces[i - 1][1] < gap:
-        sounds[-1][0] += end - begin
-        sounds[-1][1] += 1
-    else:
-        sounds.append([end - begin, 0])
-print("heard:", " ".join(f"{n / rate:.3f}" + (f"({g} gaps)" if g else "") for n, g in sounds))
-if len(sounds) != len(expected):
-    sys.exit(f"heard {len(sounds)} sounds, expected {len(expected)}")
-# Fades shorten a tone a little; encoders may pad it (MP3, Opus), never cut it.
-bad = [f"{name}: {n / rate:.3f} s" for (name, s), (n, g) in zip(expected, sounds)
-       if not s - 0.03 <= n / rate <= s + 0.08]
-if bad:
-    sys.exit("not heard whole: " + ", ".join(bad))
-print(f"all {len(sounds)} sounds heard whole")
-PYTHON
+    stop_recording
+    python3 "$here/sounds-heard.py" "$dir/heard.raw" "${sounds[@]}"
 }
 for try in 1 2 3; do
     attempt "$@" && exit 0
