@@ -147,7 +147,7 @@ class tst_FormLoad : public QObject
         QCOMPARE(NameRules::AppTitle(), QString("Pingora"));
         // Qt's display name left alone: Qt would append it to every window's title.
         QCOMPARE(QApplication::applicationDisplayName(), QApplication::applicationName());
-        const QString defaultSound = window.programFolder + "/beep.wav";
+        const QString defaultSound = QDir::toNativeSeparators(window.programFolder + "/beep.wav");
         QCOMPARE(Form1Probe(form).Text2()->text(), defaultSound);
         QCOMPARE(Form1Probe(form).ListView1()->headerItem()->text(0),
                  QString("How often would you like to beep?"));
@@ -165,7 +165,8 @@ class tst_FormLoad : public QObject
         QVERIFY(!Form1Probe(form).Check4()->isChecked());
         QVERIFY(!Form1Probe(form).Check8()->isVisibleTo(&form));
         QVERIFY(!Form1Probe(form).Loading());
-        QCOMPARE(Form1Probe(form).HistoryLogPath(), window.tempFolder + "/Pingora.txt");
+        QCOMPARE(Form1Probe(form).HistoryLogPath(),
+                 QDir::toNativeSeparators(window.tempFolder + "/Pingora.txt"));
         QVERIFY(!QFile::exists(Form1Probe(form).HistoryLogPath()));
 
         // Only the restored sound path was written.
@@ -207,19 +208,29 @@ class tst_FormLoad : public QObject
         QFETCH(bool, folderByHandle);
         TestWindow window;
         writeTestFile(window.programFolder + "/beep.wav", {});
+#ifdef Q_OS_LINUX
         const int fd =
             ::open(QFile::encodeName(window.programFolder).constData(), O_PATH | O_DIRECTORY);
         QVERIFY(fd >= 0);
         const QString handle = QStringLiteral("/proc/self/fd/%1").arg(fd);
+#else
+        if (stored.contains(QStringLiteral("{handle}")))
+            QSKIP("a folder named by a handle of the process is a Linux path");
+        const int fd = -1;
+        const QString handle;
+#endif
         if (folderByHandle)
             window.programFolder = handle;
         window.settings().write("Beep", stored.replace("{handle}", handle));
         Form1& form = window.load();
-        ::close(fd);
-        QCOMPARE(Form1Probe(form).Text2()->text(), window.programFolder + "/beep.wav");
+        if (fd >= 0)
+            ::close(fd);
+        QCOMPARE(Form1Probe(form).Text2()->text(),
+                 QDir::toNativeSeparators(window.programFolder + "/beep.wav"));
         // A handle's path names nothing at the next start: the empty text means the default.
         QCOMPARE(window.settings().read("Beep", "x"),
-                 folderByHandle ? QString() : window.programFolder + "/beep.wav");
+                 folderByHandle ? QString()
+                                : QDir::toNativeSeparators(window.programFolder + "/beep.wav"));
     }
 
     void unknownOnOffTextKeepsTheDesignState()
@@ -334,6 +345,10 @@ class tst_FormLoad : public QObject
         QTest::mouseMove(form.windowHandle(),
                          Form1Probe(form).PushButton6()->mapTo(
                              &form, Form1Probe(form).PushButton6()->rect().center()));
+#ifdef Q_OS_WIN
+        if (!Form1Probe(form).PushButton6()->underMouse())
+            QSKIP("the test's pointer does not reach a window of Qt's minimal display under Wine");
+#endif
         QTRY_COMPARE(Form1Probe(form).PushButton6()->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(Form1Probe(form).Pointer()->value(), int(PointerFeedback::Custom));
         QCOMPARE(Form1Probe(form).PushButton6()->cursor().hotSpot(), QPoint(11, 2));
@@ -372,6 +387,9 @@ class tst_FormLoad : public QObject
 
     void unwritableStoreIsReportedAndStartupGoesOn()
     {
+#ifdef Q_OS_WIN
+        QSKIP("the settings are in the registry, where a folder cannot stand in their way");
+#endif
         TestWindow window;
         QDir().mkpath(window.settingsFile); // the store's file is a folder: nothing can be written
         ModalAnswerer answerer;
