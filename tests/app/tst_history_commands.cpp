@@ -2,6 +2,7 @@
 // clipboard and clear, with the boxes they show and the statement numbers of their reports.
 #include "Form1Probe.h"
 #include "ModalAnswerer.h"
+#include "SpecialFiles.h"
 #include "TestFiles.h"
 #include "TestWindow.h"
 #include "core/Failure.h"
@@ -13,9 +14,9 @@
 #include <QFile>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 
 namespace {
 
@@ -90,13 +91,18 @@ class tst_HistoryCommands : public QObject
     void viewOpensTheLogWithItsPathIntact()
     {
         QFETCH(QString, folder);
+#ifdef Q_OS_WIN
+        if (folder.contains(QRegularExpression(QStringLiteral("[\"*:<>?|]"))))
+            QSKIP("Windows does not allow these letters in a folder's name");
+#endif
         TestWindow window;
         const QString temp = window.root.filePath(folder);
         QVERIFY(QDir().mkpath(temp));
-        qputenv("TEMP", temp.toLocal8Bit());
+        putEnvironment("TEMP", temp);
         ModalAnswerer answerer;
         Form1& form = window.load();
-        QCOMPARE(Form1Probe(form).HistoryLogPath(), temp + "/Pingora.txt");
+        QCOMPARE(Form1Probe(form).HistoryLogPath(),
+                 QDir::toNativeSeparators(temp + "/Pingora.txt"));
         writeTestFile(Form1Probe(form).HistoryLogPath(), kThreeLines);
 
         Form1Probe(form).PushButton3()->click();
@@ -180,12 +186,12 @@ class tst_HistoryCommands : public QObject
         Form1Probe(form).PushButton8()->click(); // the box now holds the three lines
         clipboard()->setText(kBefore);
 
-        Form1Probe(form).HistoryLogPath() =
-            "/proc/self/mem"; // exists, but cannot be read even by root
+        const UnreadableFile unreadable{QDir(window.tempFolder)};
+        Form1Probe(form).HistoryLogPath() = unreadable.path();
         Form1Probe(form).PushButton8()->click();
         // Reported once; the steps after it still ran, on an empty box.
         QCOMPARE(answerer.reportedLines(), QList<int>{102});
-        QVERIFY(answerer.seen()[0].text.contains("/proc/self/mem"));
+        QVERIFY(answerer.seen()[0].text.contains(unreadable.path()));
         QVERIFY(answerer.seen()[0].text.contains(
             "in Belvane2021/08/31.Form1.PushButton8_Click at line 102"));
         QCOMPARE(clipboard()->text(), kBefore);
@@ -203,16 +209,22 @@ class tst_HistoryCommands : public QObject
     void viewAndCopyRefuseALogThatIsNotAFile()
     {
         QFETCH(QString, kind);
+#ifdef Q_OS_WIN
+        if (kind != "folder")
+            QSKIP("on Windows, pipes and devices are not files in a folder");
+#endif
         TestWindow window;
         ModalAnswerer answerer;
         Form1& form = loadWithViewer(window, [](const QString&) { QFAIL("a viewer was started"); });
-        const QByteArray log = QFile::encodeName(Form1Probe(form).HistoryLogPath());
-        if (kind == "pipe")
-            QCOMPARE(::mkfifo(log.constData(), 0600), 0);
-        else if (kind == "device")
-            QCOMPARE(::symlink("/dev/zero", log.constData()), 0);
-        else
-            QCOMPARE(::mkdir(log.constData(), 0700), 0);
+        std::optional<IdlePipe> pipe;
+        if (kind == "pipe") {
+            pipe.emplace(QDir(window.tempFolder), QStringLiteral("history-pipe"));
+            Form1Probe(form).HistoryLogPath() = pipe->path();
+        } else if (kind == "device") {
+            Form1Probe(form).HistoryLogPath() = endlessDevice();
+        } else {
+            QVERIFY(QDir().mkpath(Form1Probe(form).HistoryLogPath()));
+        }
         clipboard()->setText(kBefore);
 
         // Neither waits for a writer nor reads without end: each reports at once.

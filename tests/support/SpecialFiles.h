@@ -81,6 +81,47 @@ class IdlePipe
 #endif
 };
 
+/// A file that is there but cannot be read, as long as this lives: on Linux the process's own
+/// memory, which not even root may read as a file; on Windows a file held open by this object
+/// with no sharing.
+class UnreadableFile
+{
+  public:
+    explicit UnreadableFile(const QDir& dir)
+    {
+#ifdef _WIN32
+        m_path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("held.txt")));
+        m_holder = CreateFileW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
+                               GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (m_holder == INVALID_HANDLE_VALUE)
+            qFatal("cannot hold %s", qPrintable(m_path));
+#else
+        Q_UNUSED(dir)
+        m_path = QStringLiteral("/proc/self/mem");
+#endif
+    }
+    ~UnreadableFile()
+    {
+#ifdef _WIN32
+        CloseHandle(m_holder);
+#endif
+    }
+    UnreadableFile(const UnreadableFile&) = delete;
+    UnreadableFile& operator=(const UnreadableFile&) = delete;
+
+    QString path() const
+    {
+        return m_path;
+    }
+
+  private:
+    QString m_path;
+#ifdef _WIN32
+    HANDLE m_holder = INVALID_HANDLE_VALUE;
+#endif
+};
+
 /// What the system says of a file name that names nothing.
 inline QString missingFileText()
 {

@@ -5,7 +5,20 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <cstdlib>
 #include <memory>
+
+/// Sets the environment variable @p name to @p value, which may hold any letters: Windows keeps
+/// the environment in wide characters, which the program reads.
+inline void putEnvironment(const char* name, const QString& value)
+{
+#ifdef _WIN32
+    _wputenv_s(reinterpret_cast<const wchar_t*>(QString::fromLatin1(name).utf16()),
+               reinterpret_cast<const wchar_t*>(value.utf16()));
+#else
+    qputenv(name, value.toLocal8Bit());
+#endif
+}
 
 /// A main window under test: private settings, program and temporary folders, a fixed clock,
 /// a chosen random draw, and the desktop's programs, dialogs and the program's end recorded.
@@ -29,7 +42,7 @@ struct TestWindow
     {
         QDir().mkpath(programFolder);
         QDir().mkpath(tempFolder);
-        qputenv("TEMP", tempFolder.toLocal8Bit());
+        putEnvironment("TEMP", tempFolder);
         // The autostart entry and any other per-user file stay inside the test's folder.
         qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toLocal8Bit());
     }
