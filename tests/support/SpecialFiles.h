@@ -39,9 +39,35 @@ inline QString endlessDevice()
 #endif
 }
 
-/// A pipe that no one writes to, as long as this lives: a FIFO named \a name in \a dir, or on
-/// Windows a named pipe whose server never writes.
-class IdlePipe
+/// A path that leads somewhere special for as long as this lives; on Windows it holds the
+/// handle that keeps it so.
+class HeldPath
+{
+  public:
+    HeldPath(const HeldPath&) = delete;
+    HeldPath& operator=(const HeldPath&) = delete;
+    ~HeldPath()
+    {
+#ifdef _WIN32
+        CloseHandle(m_handle);
+#endif
+    }
+    QString path() const
+    {
+        return m_path;
+    }
+
+  protected:
+    HeldPath() = default;
+    QString m_path;
+#ifdef _WIN32
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+#endif
+};
+
+/// A pipe that no one writes to: a FIFO named \a name in \a dir, or on Windows a named pipe
+/// whose server never writes.
+class IdlePipe : public HeldPath
 {
   public:
     IdlePipe(const QDir& dir, const QString& name)
@@ -49,10 +75,10 @@ class IdlePipe
 #ifdef _WIN32
         Q_UNUSED(dir)
         m_path = QStringLiteral("\\\\.\\pipe\\pingora-%1-%2").arg(GetCurrentProcessId()).arg(name);
-        m_server = CreateNamedPipeW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
+        m_handle = CreateNamedPipeW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
                                     PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
                                     PIPE_UNLIMITED_INSTANCES, 0, 0, 0, nullptr);
-        if (m_server == INVALID_HANDLE_VALUE)
+        if (m_handle == INVALID_HANDLE_VALUE)
             qFatal("cannot make the pipe %s", qPrintable(m_path));
 #else
         m_path = dir.filePath(name);
@@ -60,66 +86,27 @@ class IdlePipe
             qFatal("cannot make the FIFO %s", qPrintable(m_path));
 #endif
     }
-    ~IdlePipe()
-    {
-#ifdef _WIN32
-        CloseHandle(m_server);
-#endif
-    }
-    IdlePipe(const IdlePipe&) = delete;
-    IdlePipe& operator=(const IdlePipe&) = delete;
-
-    QString path() const
-    {
-        return m_path;
-    }
-
-  private:
-    QString m_path;
-#ifdef _WIN32
-    HANDLE m_server = INVALID_HANDLE_VALUE;
-#endif
 };
 
-/// A file that is there but cannot be read, as long as this lives: on Linux the process's own
-/// memory, which not even root may read as a file; on Windows a file held open by this object
-/// with no sharing.
-class UnreadableFile
+/// A file that is there but cannot be read: on Linux the process's own memory, which not even
+/// root may read as a file; on Windows a file in \a dir held open with no sharing.
+class UnreadableFile : public HeldPath
 {
   public:
     explicit UnreadableFile(const QDir& dir)
     {
 #ifdef _WIN32
         m_path = QDir::toNativeSeparators(dir.filePath(QStringLiteral("held.txt")));
-        m_holder = CreateFileW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
+        m_handle = CreateFileW(reinterpret_cast<const wchar_t*>(m_path.utf16()),
                                GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (m_holder == INVALID_HANDLE_VALUE)
+        if (m_handle == INVALID_HANDLE_VALUE)
             qFatal("cannot hold %s", qPrintable(m_path));
 #else
         Q_UNUSED(dir)
         m_path = QStringLiteral("/proc/self/mem");
 #endif
     }
-    ~UnreadableFile()
-    {
-#ifdef _WIN32
-        CloseHandle(m_holder);
-#endif
-    }
-    UnreadableFile(const UnreadableFile&) = delete;
-    UnreadableFile& operator=(const UnreadableFile&) = delete;
-
-    QString path() const
-    {
-        return m_path;
-    }
-
-  private:
-    QString m_path;
-#ifdef _WIN32
-    HANDLE m_holder = INVALID_HANDLE_VALUE;
-#endif
 };
 
 /// What the system says of a file name that names nothing.
