@@ -14,11 +14,11 @@ int main(int argc, char** argv)
     ProgramFile::folderForOpening();
     FileSizeLimit::reportInsteadOfEnding();
     // Through X11 when a Wayland session also runs an X server: Wayland never tells a program
-    // that its window was minimised, so the window could not go to the tray there.
-    const bool choseX11 = WindowSystem::choosePlatform(argc, argv);
+    // that its window was minimised, so the window could not go to the tray there. And on X11,
+    // a tick that costs the X server no round trip.
+    WindowSystem::prepareQt(argc, argv);
     QApplication app(argc, argv);
-    if (choseX11)
-        WindowSystem::forgetChoice();
+    WindowSystem::takeBackRequests();
     // Qt's tray item names itself after the application, as the program's own item does.
     QApplication::setApplicationName(ProductInfo::kProductName);
     QApplication::setDesktopFileName(ProductInfo::kAppId);

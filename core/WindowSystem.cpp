@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QList>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -12,6 +13,18 @@
 namespace {
 
 const char* const kPlatformVariable = "QT_QPA_PLATFORM";
+// Qt's X11 plugin sends window contents in its drawing requests instead of through shared
+// memory when this is set.
+const char* const kNoSharedMemoryVariable = "QT_XCB_NO_MITSHM";
+
+// What prepareQt() put into the environment, to be taken back out.
+QList<QByteArray> g_requests;
+
+void request(const char* name, const QByteArray& value)
+{
+    qputenv(name, value);
+    g_requests.append(name);
+}
 
 // Mirrors Qt's own reading of its arguments: "--platform" counts as "-platform", and only
 // with a value after it.
@@ -96,20 +109,26 @@ bool WindowSystem::xServerReachable(const QByteArray& display, const QString& so
     return accepts(name, true) || accepts(name, false);
 }
 
-bool WindowSystem::choosePlatform(int argc, const char* const* argv)
+void WindowSystem::prepareQt(int argc, const char* const* argv)
 {
     const QByteArray platform =
         preferredPlatform(sessionFromEnvironment(), argc, argv,
                           [](const QByteArray& display) { return xServerReachable(display); });
-    if (platform.isEmpty())
-        return false;
-    qputenv(kPlatformVariable, platform);
-    return true;
+    if (!platform.isEmpty())
+        request(kPlatformVariable, platform);
+    // Through shared memory, Qt waits for the X server each time it paints again over an area
+    // that the server may still be reading. The countdown repaints the same few digits every
+    // second, so each tick would wake the program twice more; sent in the request, a tick's
+    // small area costs no wait and no wake-up.
+    if (!qEnvironmentVariableIsSet(kNoSharedMemoryVariable))
+        request(kNoSharedMemoryVariable, "1");
 }
 
-void WindowSystem::forgetChoice()
+void WindowSystem::takeBackRequests()
 {
-    qunsetenv(kPlatformVariable);
+    for (const QByteArray& name : std::as_const(g_requests))
+        qunsetenv(name.constData());
+    g_requests.clear();
 }
 
 bool WindowSystem::nativeWayland()

@@ -40,14 +40,15 @@ QByteArray preferredPlatform(const Session& session, int argc, const char* const
 bool xServerReachable(const QByteArray& display,
                       const QString& socketFolder = QStringLiteral("/tmp/.X11-unix"));
 
-/// Before QApplication is constructed: asks Qt for the platform that preferredPlatform()
-/// names for this session, through QT_QPA_PLATFORM. Returns whether it asked.
-bool choosePlatform(int argc, const char* const* argv);
+/// Before QApplication is constructed: asks Qt, through the environment, for the platform that
+/// preferredPlatform() names for this session, and for X11 window contents sent without
+/// shared memory (unless the user chose otherwise).
+void prepareQt(int argc, const char* const* argv);
 
-/// Once QApplication is constructed: takes the request that choosePlatform() made back out of
-/// the environment, so that the programs started from here (the text editor for the history
-/// log) choose their own platform.
-void forgetChoice();
+/// Once QApplication is constructed: takes the requests that prepareQt() made back out of the
+/// environment, so that the programs started from here (the text editor for the history log)
+/// make their own choices.
+void takeBackRequests();
 
 /// True when the program runs natively on Wayland.
 bool nativeWayland();

@@ -21,12 +21,11 @@ bool WindowSystem::xServerReachable(const QByteArray&, const QString&)
     return false;
 }
 
-bool WindowSystem::choosePlatform(int, const char* const*)
+void WindowSystem::prepareQt(int, const char* const*)
 {
-    return false;
 }
 
-void WindowSystem::forgetChoice()
+void WindowSystem::takeBackRequests()
 {
 }
 

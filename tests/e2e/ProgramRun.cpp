@@ -159,6 +159,25 @@ void ProgramRun::stop()
     }
 }
 
+QMap<QString, qint64> ProgramRun::wakeUpsByThread() const
+{
+    QMap<QString, qint64> wakeUps;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(m_pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks + '/' + task + QStringLiteral("/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            continue; // the thread has ended
+        QString name;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Name:"))
+                name = QString::fromUtf8(line.mid(5).trimmed());
+            else if (line.startsWith("voluntary_ctxt_switches:"))
+                wakeUps[name] += line.mid(24).trimmed().toLongLong();
+        }
+    }
+    return wakeUps;
+}
+
 bool ProgramRun::hasLoaded(const QByteArray& name) const
 {
     QFile maps(QStringLiteral("/proc/%1/maps").arg(m_pid));

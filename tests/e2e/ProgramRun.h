@@ -47,6 +47,9 @@ class ProgramRun
     bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
     /// Whether the running program has a library whose file name contains \a name mapped.
     bool hasLoaded(const QByteArray& name) const;
+    /// How often each of the program's threads, by name, has given up the processor to wait:
+    /// its wake-ups so far.
+    QMap<QString, qint64> wakeUpsByThread() const;
     /// Waits for the program to end by itself; true if it ended with exit code 0.
     bool waitForExit(std::chrono::milliseconds timeout, QString* how);
     /// Ends the program (terminate, then kill) if it still runs.

@@ -41,6 +41,7 @@ cat >"$work/viewer.sh" <<VIEWER
 #!/bin/sh
 # Records its arguments (NUL-separated) and stays open like an editor.
 echo \$\$ >"$work/viewer.pid"
+env | grep '^QT_XCB_NO_MITSHM=' >"$work/viewer.env"
 printf '%s\\0' "\$@" >"$work/viewer.args.part" && mv "$work/viewer.args.part" "$work/viewer.args"
 exec sleep 60
 VIEWER
@@ -112,6 +113,7 @@ view_history_log
 wait_until 20 test -s "$work/viewer.args" || fail "no viewer was started for the log"
 printf '%s\0' "$log" | cmp -s - "$work/viewer.args" ||
     fail "the viewer got $(tr '\0' '|' <"$work/viewer.args") instead of $log"
+[ ! -s "$work/viewer.env" ] || fail "the viewer inherited the program's $(cat "$work/viewer.env")"
 kill -0 "$(cat "$work/viewer.pid")" 2>/dev/null || fail "the viewer is not running"
 no_message_box || fail "viewing the log showed a message"
 pass "View History Log opens the log in the desktop's plain-text program, path intact"
