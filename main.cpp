@@ -19,8 +19,8 @@ int main(int argc, char** argv)
     ProgramFile::folderForOpening();
     FileSizeLimit::reportInsteadOfEnding();
     // Through X11 when a Wayland session also runs an X server: Wayland never tells a program
-    // that its window was minimised, so the window could not go to the tray there. And on X11,
-    // a tick that costs the X server no round trip.
+    // that its window was minimised, so the window could not go to the tray there. On X11,
+    // without the shared-memory round trip that would wake the program at every tick.
     WindowSystem::prepareQt(argc, argv);
     QApplication app(argc, argv);
     WindowSystem::takeBackRequests();
