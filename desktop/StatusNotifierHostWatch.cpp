@@ -53,9 +53,9 @@ StatusNotifierHostWatch::StatusNotifierHostWatch(QObject* parent, int firstCheck
 {
     if (!m_bus.isConnected())
         return;
-    m_hostRegistered = hostRegisteredNow(m_bus, firstCheckTimeoutMs);
-    m_itemListed = listsItemOfThisProcess(itemsNow(firstCheckTimeoutMs));
-
+    // Listening starts before the first check: a panel that comes up while the program starts
+    // (at log-on, often) is then either in the check's answer or in a signal after it. The
+    // other way round, a host that registered between the two would never be seen.
     m_serviceWatcher = new QDBusServiceWatcher(StatusNotifierItem::kWatcherService, m_bus,
                                                QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
@@ -77,6 +77,9 @@ StatusNotifierHostWatch::StatusNotifierHostWatch(QObject* parent, int firstCheck
         m_bus.connect(StatusNotifierItem::kWatcherService, StatusNotifierItem::kWatcherPath,
                       StatusNotifierItem::kWatcherService, QLatin1String(change), this,
                       SLOT(askForItems()));
+
+    m_hostRegistered = hostRegisteredNow(m_bus, firstCheckTimeoutMs);
+    m_itemListed = listsItemOfThisProcess(itemsNow(firstCheckTimeoutMs));
 }
 
 bool StatusNotifierHostWatch::hostRegisteredNow(const QDBusConnection& bus, int timeoutMs)

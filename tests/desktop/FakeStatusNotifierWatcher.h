@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QThread>
+#include <atomic>
 
 /// The watcher as it appears on the bus. It lives in a thread of its own: the code under test
 /// asks it synchronously, which an object in the test's own thread could not answer.
@@ -23,8 +24,10 @@ class StatusNotifierWatcherObject : public QObject
         QMutexLocker lock(&m_mutex);
         return m_host;
     }
-    QStringList items() const
+    QStringList items()
     {
+        if (m_hostOnItemsRead.exchange(false)) // a host comes up as the list is asked for
+            registerHost();
         QMutexLocker lock(&m_mutex);
         return m_items;
     }
@@ -59,6 +62,12 @@ class StatusNotifierWatcherObject : public QObject
         Q_EMIT StatusNotifierItemUnregistered(service);
     }
     Q_SCRIPTABLE void RegisterStatusNotifierHost(const QString&) { setHost(true); }
+    void registerHost()
+    {
+        setHost(true);
+        Q_EMIT StatusNotifierHostRegistered();
+    }
+    void registerHostOnItemsRead() { m_hostOnItemsRead = true; }
 
   Q_SIGNALS:
     Q_SCRIPTABLE void StatusNotifierItemRegistered(const QString& service);
@@ -70,6 +79,7 @@ class StatusNotifierWatcherObject : public QObject
     mutable QMutex m_mutex;
     bool m_host = false;
     QStringList m_items;
+    std::atomic<bool> m_hostOnItemsRead = false;
 };
 
 /// A StatusNotifierWatcher (org.kde.StatusNotifierWatcher) with or without a host, driven from
@@ -119,11 +129,10 @@ class FakeStatusNotifierWatcher
     /// A host comes up beside the running watcher.
     void registerHost()
     {
-        inWatcherThread([this] {
-            m_watcher->setHost(true);
-            Q_EMIT m_watcher->StatusNotifierHostRegistered();
-        });
+        inWatcherThread([this] { m_watcher->registerHost(); });
     }
+    /// A host comes up the moment the list of items is next asked for, before the answer.
+    void registerHostOnItemsRead() { m_watcher->registerHostOnItemsRead(); }
 
     /// A host goes away; @p anotherStays: another host is still registered.
     void unregisterHost(bool anotherStays)

@@ -127,6 +127,7 @@ class tst_DesktopTrayShell : public QObject
   private Q_SLOTS:
     void initTestCase();
     void hostThatComesLaterGetsTheIcon();
+    void hostThatComesUpDuringTheStartGetsTheIcon();
     void hostPresentAtStartIsLeftToQt();
     void trayIsThereWhileTheHostListsTheItem();
     void balloonsGoThroughTheNotificationService();
@@ -232,6 +233,18 @@ void tst_DesktopTrayShell::hostThatComesLaterGetsTheIcon()
 
     shell.notifyIcon(Command::Delete, TrayRecord::Record());
     QCOMPARE(shell.route(), DesktopTrayShell::Route::None);
+}
+
+void tst_DesktopTrayShell::hostThatComesUpDuringTheStartGetsTheIcon()
+{
+    // The panel's host registers while the shell reads the watcher's state at its start.
+    FakeStatusNotifierWatcher watcher;
+    watcher.start(false);
+    watcher.registerHostOnItemsRead();
+    DesktopTrayShell shell;
+    shell.notifyIcon(Command::Add, addRecord());
+    QTRY_COMPARE(shell.route(), DesktopTrayShell::Route::OwnStatusNotifier);
+    QTRY_COMPARE(watcher.registeredItems().size(), 1);
 }
 
 void tst_DesktopTrayShell::hostPresentAtStartIsLeftToQt()

@@ -4,6 +4,11 @@
 
 fail() {
     echo "FAIL: $*" >&2
+    # A program that crashed or quit leaves no output of its own behind.
+    if [ -n "${program_pid:-}" ] && ! kill -0 "$program_pid" 2>/dev/null; then
+        wait "$program_pid" 2>/dev/null
+        echo "--- the program is gone, exit status $?" >&2
+    fi
     echo "--- program output" >&2
     tail -n 30 "$work/pingora.log" >&2
     exit 1
