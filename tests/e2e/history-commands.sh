@@ -94,7 +94,8 @@ clear_history_log() { click_button "$PushButton12_x" "$PushButton12_y"; }
 
 clipboard_is() { xclip -o -selection clipboard 2>/dev/null | cmp -s - "$1"; }
 message_box() { pingora_windows | grep -vx "$main" | head -n1; }
-no_message_box() { [ -z "$(message_box)" ]; }
+has_message_box() { [ -n "$(message_box)" ]; }
+no_message_box() { ! has_message_box; }
 
 # --- Copy without a log: another program's clipboard text stays.
 printf 'text of another program' >"$work/other.txt"
@@ -144,7 +145,7 @@ cp "$work/three-lines.txt" "$log"
 # --- Clear: No keeps the log, Yes removes it, and nothing is shown afterwards.
 answer_box() {
     local box
-    wait_until 20 message_box >/dev/null || fail "no question came up"
+    wait_until 20 has_message_box || fail "no question came up"
     box=$(message_box)
     [ "$(xdotool getwindowname "$box")" = Pingora ] || fail "the question is not titled Pingora"
     xdotool windowactivate --sync "$box" 2>/dev/null || xdotool windowfocus --sync "$box"
